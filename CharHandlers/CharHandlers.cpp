@@ -1,0 +1,146 @@
+#include "CharHandlers/CharHandlers.h"
+
+#include <cstring>
+
+#include "textutil/FileText.h"
+#include "textutil/StrUtil.h"
+
+tFileWrite::tFileWrite(const std::string& name) {
+  Handle = platform::OpenAlways(name);
+  Status = Handle == platform::InvalidHandle ? -1 : 0;
+  platform::SeekEnd(Handle);
+}
+
+tFileWrite::tFileWrite(const std::string& name, tReplacing) : Target(name) {
+  Handle = CreateSibling(name, Temp);
+  Status = Handle == platform::InvalidHandle ? -1 : 0;
+}
+
+tFileWrite::~tFileWrite() {
+  Flush();
+  platform::Close(Handle);
+  if (!Temp.empty()) platform::RemoveFile(Temp);  // never committed
+}
+
+void tFileWrite::PutString(const std::string& s) {
+  const char* p = s.data();
+  std::size_t left = s.size();
+  while (left > 0) {
+    if (Count >= kBufferSize) Flush();
+    std::size_t n = kBufferSize - Count;
+    if (n > left) n = left;
+    std::memcpy(Buffer + Count, p, n);
+    Count = static_cast<std::uint16_t>(Count + n);
+    p += n;
+    left -= n;
+  }
+}
+
+void tFileWrite::Flush() {
+  if (Handle != platform::InvalidHandle) {
+    if (platform::Write(Handle, Buffer, Count) != Count) WriteFailed = true;
+  } else if (Count > 0) {
+    WriteFailed = true;
+  }
+  Count = 0;
+}
+
+tFileWrite::tCommit tFileWrite::Commit() {
+  Flush();
+  tCommit result = Handle != platform::InvalidHandle && !WriteFailed ? Committed : NotWritten;
+  platform::Close(Handle);
+  Handle = platform::InvalidHandle;
+  if (Temp.empty()) return result;
+  if (result == Committed && !platform::ReplaceFile(Temp, Target)) result = NotPlaced;
+  if (result != Committed) platform::RemoveFile(Temp);
+  Temp.clear();
+  return result;
+}
+
+void tFinder::SetPattern(const std::string& pattern) {
+  if (pattern.empty()) {
+    Status = -1;
+    return;
+  }
+  Pattern = pattern;
+  Status = 0;
+  Index = 1;
+  const std::size_t m = Pattern.size();
+  Table.assign(m, '\0');
+  // Table[q-1] for the 1-based q of the usual formulation.
+  for (std::size_t q = 2; q <= m; ++q) {
+    std::size_t k = static_cast<std::uint8_t>(Table[q - 2]);
+    while (k > 0 && Pattern[q - 1] != Pattern[k]) k = static_cast<std::uint8_t>(Table[k - 1]);
+    Table[q - 1] = static_cast<char>(Pattern[q - 1] == Pattern[k] ? k + 1 : 0);
+  }
+}
+
+namespace {
+
+bool IsBlank(std::uint8_t c) { return c == ' ' || c == '\r' || c == '\n'; }
+
+char Lowered(std::uint8_t c) {
+  char ch = static_cast<char>(c);
+  platform::LowerCase(&ch, 1);
+  return ch;
+}
+
+}  // namespace
+
+void tGetTag::Put(std::uint8_t c) {
+  if (Status == kBefore) {
+    if (c == '<') Status = kOpened;
+    return;
+  }
+  if (Status != kSingleQuoted && Status != kDoubleQuoted && c == '>') {
+    Status = kDone;
+    return;
+  }
+  if (Status == kOpened) {
+    if (c == '!') {
+      Status = kDeclaration;
+    } else if (c == '/') {
+      Closing = true;
+    } else {
+      Status = kName;
+    }
+  }
+  switch (Status) {
+    case kName:
+      if (IsBlank(c)) {
+        Status = kBetween;
+      } else {
+        TagName += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+      }
+      break;
+    case kBetween:
+      if (!IsBlank(c)) {
+        Status = kItem;
+        Attributes += "\r\n";
+        Attributes += Lowered(c);
+      }
+      break;
+    case kItem:
+      if (IsBlank(c)) {
+        Status = kBetween;
+      } else {
+        Attributes += Lowered(c);
+        if ((c == '\'' || c == '"') && Attributes[Attributes.size() - 2] == '=') {
+          Status = c == '\'' ? kSingleQuoted : kDoubleQuoted;
+        }
+      }
+      break;
+    case kSingleQuoted:
+      Attributes += static_cast<char>(c);
+      if (c == '\'') Status = kBetween;
+      break;
+    case kDoubleQuoted:
+      Attributes += static_cast<char>(c);
+      if (c == '"') Status = kBetween;
+      break;
+    default:
+      break;
+  }
+}
+
+std::string tGetTag::GetAttribute(const std::string& name) const { return ValueOf(Attributes, name); }

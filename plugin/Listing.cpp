@@ -1,0 +1,75 @@
+// Listing and extraction stream the book through the archive handle: the
+// reader's position is the only state that lasts from one call to the next.
+#include <cstring>
+#include <string>
+
+#include "CharHandlers/CharHandlers.h"
+#include "plugin/EntryName.h"
+#include "plugin/Operations.h"
+#include "textutil/Base64.h"
+
+namespace fb2pack {
+namespace {
+
+const std::string kBinaryStart = "<binary";
+
+// Copies at most 259 bytes and a NUL, so the 260-byte field is never passed.
+void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
+  std::size_t n = value.size() < kHeaderNameSize - 1 ? value.size() : kHeaderNameSize - 1;
+  std::memcpy(field, value.data(), n);
+  field[n] = '\0';
+}
+
+}  // namespace
+
+int ReadNextHeader(tBook& book, tHeaderData& header) {
+  // An element without a usable name is passed over, so it cannot hide the
+  // entries after it; only the end of the book ends the list.
+  for (;;) {
+    tFinder finder(kBinaryStart);
+    while (!book.Eof && finder.Found == 0) {
+      finder.Put(book.Ch);
+      book.Next();
+    }
+    tGetTag tag;
+    tag.PutString(kBinaryStart);
+    while (!book.Eof && book.Ch != '>') {
+      tag.Put(book.Ch);
+      book.Next();
+    }
+    tag.Put('>');
+    std::string name = ReportedName(tag);
+    if (!name.empty()) {
+      CopyName(header.ArcName, book.FileName);
+      CopyName(header.FileName, name);
+      return E_SUCCESS;
+    }
+    if (book.Eof) return E_NOT_SUPPORTED;
+  }
+}
+
+int ProcessEntry(tBook& book, int operation, const char* destPath, const char* destName) {
+  if (operation != PK_EXTRACT) return operation == PK_SKIP ? E_SUCCESS : E_NOT_SUPPORTED;
+
+  std::string dest = std::string(destPath ? destPath : "") + (destName ? destName : "");
+  // The destination is replaced, never appended to, and only once the whole
+  // entry has been written.
+  tFileWrite writer(dest, tFileWrite::Replacing);
+  tStringWrite content;
+  while (!book.Eof && book.Ch != '>') book.Next();
+  book.Next();
+  while (!book.Eof && book.Ch != '<') {
+    content.Put(book.Ch);
+    book.Next();
+  }
+  if (writer.Status == -1) return E_ECREATE;
+  writer.PutString(DecodeBase64(content.GetText()));
+  switch (writer.Commit()) {
+    case tFileWrite::Committed: return E_SUCCESS;
+    case tFileWrite::NotWritten: return E_EWRITE;
+    case tFileWrite::NotPlaced: return E_ECREATE;
+  }
+  return E_EWRITE;
+}
+
+}  // namespace fb2pack

@@ -1,0 +1,153 @@
+// Deleting and adding work on the whole book as one text in memory, which is
+// then written once, beside the book, and put in its place: the book on disk
+// is always the old one or the new one, whole.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/EntryName.h"
+#include "plugin/Operations.h"
+#include "textutil/Base64.h"
+#include "textutil/FileText.h"
+#include "textutil/StrUtil.h"
+
+namespace fb2pack {
+namespace {
+
+#ifdef _WIN32
+constexpr const char* kNameSeparators = "\\:";
+#else
+constexpr const char* kNameSeparators = "\\:/";
+#endif
+
+std::vector<std::string> NameList(const char* list) {
+  std::vector<std::string> names;
+  if (list == nullptr) return names;
+  while (*list != '\0') {
+    names.emplace_back(list);
+    list += names.back().size() + 1;
+  }
+  return names;
+}
+
+// The root tag test of the modifying operations: "<FictionBook" wholly
+// within the first 1024 bytes.
+bool HasRootTag(const std::string& text) {
+  std::size_t at = text.find("<FictionBook");
+  return at != std::string::npos && at + 12 <= 1024;
+}
+
+int LoadBook(const std::string& path, std::string& text) {
+  switch (LoadFile(path, text)) {
+    case tFileStatus::Ok: break;
+    case tFileStatus::ReadFailed: return E_EREAD;
+    case tFileStatus::TooLarge: return E_NO_MEMORY;
+    default: return E_UNKNOWN_FORMAT;  // a missing book is no book
+  }
+  return HasRootTag(text) ? E_SUCCESS : E_UNKNOWN_FORMAT;
+}
+
+int SaveBook(const std::string& path, const std::string& text) {
+  switch (SaveFileReplacing(path, text)) {
+    case tFileStatus::Ok: return E_SUCCESS;
+    case tFileStatus::CreateFailed: return E_ECREATE;
+    default: return E_EWRITE;
+  }
+}
+
+bool Listed(const std::vector<std::string>& names, const std::string& name) {
+  if (name.empty()) return false;
+  for (const auto& n : names) {
+    if (n == name) return true;
+  }
+  return false;
+}
+
+// Removes every element whose reported name is in names. An element that
+// must go but whose end cannot be told (no end tag of its own) makes the
+// whole removal fail with E_BAD_ARCHIVE rather than cut into its neighbours.
+int RemoveElements(std::string& text, const std::vector<std::string>& names) {
+  static const std::string kStart = "<binary";
+  static const std::string kEnd = "</binary>";
+  std::string out;
+  bool removed = false;
+  std::size_t kept = 0;  // text before this has been decided
+  std::size_t scan = 0;
+  for (;;) {
+    std::size_t start = text.find(kStart, scan);
+    if (start == std::string::npos) break;
+    std::size_t close = text.find('>', start + kStart.size());
+    if (close == std::string::npos) {
+      if (Listed(names, ReportedNameOf(text.data() + start, text.size() - start))) return E_BAD_ARCHIVE;
+      break;
+    }
+    std::string name = ReportedNameOf(text.data() + start, close - start);
+    if (!Listed(names, name)) {
+      scan = close + 1;
+      continue;
+    }
+    std::size_t end;
+    if (text[close - 1] == '/') {
+      end = close + 1;  // self-closing: the tag is the whole element
+    } else {
+      std::size_t endTag = text.find(kEnd, close + 1);
+      std::size_t next = text.find(kStart, close + 1);
+      if (endTag == std::string::npos || (next != std::string::npos && next < endTag)) return E_BAD_ARCHIVE;
+      end = endTag + kEnd.size();
+    }
+    if (!removed) out.reserve(text.size());
+    removed = true;
+    out.append(text, kept, start - kept);
+    kept = end;
+    scan = end;
+  }
+  if (removed) {
+    out.append(text, kept, std::string::npos);
+    text.swap(out);
+  }
+  return E_SUCCESS;
+}
+
+}  // namespace
+
+int DeleteEntries(const char* packedFile, const char* deleteList) {
+  if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
+  std::string text;
+  if (int rc = LoadBook(packedFile, text); rc != E_SUCCESS) return rc;
+  if (int rc = RemoveElements(text, NameList(deleteList)); rc != E_SUCCESS) return rc;
+  return SaveBook(packedFile, text);
+}
+
+int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
+  if (flags & PK_PACK_SAVE_PATHS) return E_NOT_SUPPORTED;
+  if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
+  std::string text;
+  if (int rc = LoadBook(packedFile, text); rc != E_SUCCESS) return rc;
+  if (text.find("</FictionBook") == std::string::npos) return E_UNKNOWN_FORMAT;
+
+  // Every source is read before the book is touched: one that cannot be read
+  // fails the whole call.
+  const std::string folder = srcPath ? srcPath : "";
+  std::string pieces;
+  std::vector<std::string> replaced;
+  for (const std::string& name : NameList(addList)) {
+    std::size_t idStart = NameStart(name, kNameSeparators);
+    if (idStart == name.size()) continue;  // a folder, not a file
+    std::string content;
+    if (LoadFile(folder + name, content) != tFileStatus::Ok) return E_EREAD;
+    std::string head = "<binary id=\"" + EscapeId(name.substr(idStart)) + "\"";
+    // The new element replaces those the listing shows under the same name.
+    replaced.push_back(ReportedNameOf(head.data(), head.size()));
+    pieces += head;
+    pieces += '>';
+    pieces += EncodeBase64(content);
+    pieces += "</binary>\r\n";
+  }
+  if (int rc = RemoveElements(text, replaced); rc != E_SUCCESS) return rc;
+  std::size_t at = text.find("</FictionBook");
+  if (at == std::string::npos) return E_UNKNOWN_FORMAT;
+  text.insert(at, pieces);
+  return SaveBook(packedFile, text);
+}
+
+}  // namespace fb2pack

@@ -1,0 +1,67 @@
+#include "reader/SeqRead.h"
+
+#include <algorithm>
+#include <cstring>
+
+void tFileRead::Reopen(const std::string& name) {
+  Ch = 0;
+  Eof = true;
+  Pos = 0;
+  Size = 0;
+  FileName = name;
+}
+
+tDiskRead::tDiskRead(const std::string& name) { Open(name); }
+
+tDiskRead::~tDiskRead() { platform::Close(Handle); }
+
+void tDiskRead::Reopen(const std::string& name) {
+  tFileRead::Reopen(name);
+  platform::Close(Handle);
+  Handle = platform::InvalidHandle;
+  Open(name);
+}
+
+void tDiskRead::Open(const std::string& name) {
+  Ch = 0;
+  Eof = true;
+  Pos = 0;
+  Size = 0;
+  FileName = name;
+  Handle = platform::OpenRead(name);
+  WindowStart = 0;
+  WindowLength = 0;
+  std::uint64_t size = 0;
+  if (Handle != platform::InvalidHandle && platform::FileInfoSize(Handle, size)) {
+    if (size <= UINT32_MAX) {
+      Size = static_cast<std::uint32_t>(size);
+    } else {
+      // Positions are 32-bit: a book of 4 GiB or more is refused whole rather
+      // than read wrapped around.
+      platform::Close(Handle);
+      Handle = platform::InvalidHandle;
+    }
+  }
+  Refill(0);
+}
+
+void tDiskRead::Refill(std::uint32_t pos) {
+  Pos = pos;
+  WindowStart = pos;
+  if (pos < Size) {
+    std::uint32_t want = std::min<std::uint32_t>(Size - pos, kWindowSize);
+    std::size_t got = platform::SeekTo(Handle, pos) ? platform::Read(Handle, Window, want) : 0;
+    if (got > 0) {
+      // Only what the read delivered counts: a file cut short under us must
+      // not be read as stale window bytes.
+      WindowLength = static_cast<std::uint16_t>(got);
+      Eof = false;
+      Ch = Window[0];
+      return;
+    }
+  }
+  WindowLength = 0;
+  Eof = true;
+  std::memset(Window, 0, sizeof Window);
+  Ch = 0;
+}

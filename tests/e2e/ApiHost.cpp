@@ -1,0 +1,86 @@
+#include "ApiHost.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace api {
+
+const PluginLoader& Plugin() {
+  static std::unique_ptr<PluginLoader> plugin = [] {
+    auto p = std::make_unique<PluginLoader>();
+    const char* env = std::getenv("FB2PACK_PLUGIN");
+    std::string path = env && *env ? env : ProgramFolder() + PluginFileName();
+    if (!p->Load(path)) throw std::runtime_error(p->Error());
+    return p;
+  }();
+  return *plugin;
+}
+
+std::vector<char> C(const std::string& s) { return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1); }
+
+std::vector<char> List(const std::vector<std::string>& names) {
+  std::vector<char> list;
+  for (const auto& n : names) {
+    list.insert(list.end(), n.begin(), n.end());
+    list.push_back('\0');
+  }
+  list.push_back('\0');
+  return list;
+}
+
+Archive::Archive(const std::string& path) : path_(C(path)) {
+  data_.ArcName = path_.data();
+  data_.OpenResult = -7;  // must stay unless opening fails
+  handle_ = Plugin().OpenArchive(&data_);
+}
+
+Archive::~Archive() {
+  if (handle_) Plugin().CloseArchive(handle_);
+}
+
+int Archive::Next(tHeaderData& header) {
+  std::memset(&header, 0x5A, sizeof header);
+  return Plugin().ReadHeader(handle_, &header);
+}
+
+int Archive::Process(int operation, const char* destPath, const char* destName) {
+  std::vector<char> p = destPath ? C(destPath) : std::vector<char>();
+  std::vector<char> n = destName ? C(destName) : std::vector<char>();
+  return Plugin().ProcessFile(handle_, operation, destPath ? p.data() : nullptr, destName ? n.data() : nullptr);
+}
+
+std::vector<std::string> Names(const std::string& book) {
+  std::vector<std::string> names;
+  Archive a(book);
+  tHeaderData h;
+  while (a.Handle() && a.Next(h) == 0) {
+    names.emplace_back(h.FileName);
+    a.Process(PK_SKIP, nullptr, nullptr);
+  }
+  return names;
+}
+
+int Pack(const std::string& book, const std::string& srcPath, const std::vector<std::string>& names, int flags) {
+  auto b = C(book);
+  auto s = C(srcPath);
+  auto l = List(names);
+  return Plugin().PackFiles(b.data(), nullptr, s.data(), l.data(), flags);
+}
+
+int Delete(const std::string& book, const std::vector<std::string>& names) {
+  auto b = C(book);
+  auto l = List(names);
+  return Plugin().DeleteFiles(b.data(), l.data());
+}
+
+std::string Book(const std::string& binaries, bool namespaces) {
+  std::string root = namespaces ? "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" "
+                                  "xmlns:l=\"http://www.w3.org/1999/xlink\">"
+                                : "<FictionBook>";
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n" + root +
+         "\r\n<body><p>\xD0\xA2\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82</p></body>\r\n" + binaries + "</FictionBook>\r\n";
+}
+
+}  // namespace api

@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "../unit/TestFiles.h"
+#include "ApiHost.h"
+
+using api::Archive;
+using testfiles::RandomBytes;
+using testfiles::ScratchDir;
+using testfiles::Slurp;
+using testfiles::Spit;
+
+namespace {
+
+#ifdef _WIN32
+const std::string kSep = "\\";
+#else
+const std::string kSep = "/";
+#endif
+
+const std::string kHead = "<?xml version=\"1.0\"?>\r\n<FictionBook xmlns=\"x\">\r\n";
+const std::string kTail = "</FictionBook>\r\n";
+
+}  // namespace
+
+TEST(Delete, RemovesExactlyTheElementAndKeepsTheBytesAround) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "A\r\n<binary id=\"x\">QUJD</binary>\r\nB" + kTail);
+  EXPECT_EQ(api::Delete(book, {"x"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "A\r\n\r\nB" + kTail);
+  EXPECT_EQ(dir.Count(), 1u);
+}
+
+TEST(Delete, AnEmptyListRewritesTheBookUnchanged) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"x\">QUJD</binary>" + kTail;
+  Spit(book, text);
+  EXPECT_EQ(api::Delete(book, {}), 0);
+  EXPECT_EQ(Slurp(book), text);
+}
+
+TEST(Delete, RemovesDuplicatesAndNeighboursThatAreBothNamed) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "<binary id=\"d\">AA</binary>1<binary id=\"k\">BB</binary>2<binary id=\"d\">CC</binary>" +
+                 "<binary id=\"e\">DD</binary><binary id=\"f\">EE</binary>3" + kTail);
+  EXPECT_EQ(api::Delete(book, {"d", "e", "f"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "1<binary id=\"k\">BB</binary>23" + kTail);
+}
+
+TEST(Delete, IdsAreComparedWithCase) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"a.jpg\">AA</binary>" + kTail;
+  Spit(book, text);
+  EXPECT_EQ(api::Delete(book, {"A.JPG"}), 0);
+  EXPECT_EQ(Slurp(book), text);
+}
+
+TEST(Delete, EveryNameTheListingShowsDeletesThatElementAndNoOther) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  const std::string elements[] = {
+      "<binary valid=\"no\" id=\"v.jpg\">AA</binary>",
+      "<binary id='s.jpg' content-type=\"image/jpeg\">AA</binary>",
+      "<binary id = \"spaced.jpg\">AA</binary>",
+      "<binary ID=\"upper.jpg\">AA</binary>",
+      "<binary id=bare.jpg>AA</binary>",
+      "<binary id=\"../up.png\">AA</binary>",
+      "<binary id=\"Tom &amp; Jerry.jpg\">AA</binary>",
+      "<binary id=\"\xD0\x9E\xD0\xB1.png\">AA</binary>",
+  };
+  std::string all;
+  for (const auto& e : elements) all += e + "\r\n";
+  Spit(book, kHead + all + kTail);
+  std::vector<std::string> names = api::Names(book);
+  ASSERT_EQ(names, (std::vector<std::string>{"v.jpg", "s.jpg", "upper.jpg", "bare.jpg", ".._up.png",
+                                             "Tom & Jerry.jpg", "\xD0\x9E\xD0\xB1.png"}));
+  // "no" and "image/jpeg" are values of other attributes, never names.
+  EXPECT_EQ(api::Delete(book, {"no", "image/jpeg", "../up.png"}), 0);
+  EXPECT_EQ(api::Names(book), names);
+  for (const auto& name : names) {
+    EXPECT_EQ(api::Delete(book, {name}), 0) << name;
+    std::vector<std::string> left = api::Names(book);
+    EXPECT_EQ(std::count(left.begin(), left.end(), name), 0) << name;
+  }
+  // Spaced "=" has no id the listing can read, so that element stays.
+  EXPECT_EQ(Slurp(book), kHead + "\r\n\r\n" + elements[2] + "\r\n\r\n\r\n\r\n\r\n\r\n" + kTail);
+}
+
+TEST(Delete, ASelfClosingElementGoesAloneAndItsNeighbourStays) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "<binary id=\"a.jpg\"/>\r\n<binary id=\"b.jpg\">QUJD</binary>" + kTail);
+  EXPECT_EQ(api::Delete(book, {"a.jpg"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"b.jpg\">QUJD</binary>" + kTail);
+}
+
+TEST(Delete, AnElementWithoutItsOwnEndTagIsNotCutOutOfItsNeighbours) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"open\">QUJD\r\n<binary id=\"next\">QUJD</binary>" + kTail;
+  Spit(book, text);
+  EXPECT_EQ(api::Delete(book, {"open"}), E_BAD_ARCHIVE);
+  EXPECT_EQ(Slurp(book), text);
+  EXPECT_EQ(api::Delete(book, {"next"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"open\">QUJD\r\n" + kTail);
+  std::string tail = kHead + "<binary id=\"end\">QUJD" + kTail;
+  Spit(book, tail);
+  EXPECT_EQ(api::Delete(book, {"end"}), E_BAD_ARCHIVE);
+  EXPECT_EQ(Slurp(book), tail);
+}
+
+TEST(Delete, ElementsAfterANulByteAreStillFound) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + std::string("\0", 1) + "<binary id=\"x\">QUJD</binary>" + kTail);
+  ASSERT_EQ(api::Names(book), std::vector<std::string>{"x"});
+  EXPECT_EQ(api::Delete(book, {"x"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + std::string("\0", 1) + kTail);
+}
+
+TEST(Delete, RefusesBooksWithoutTheRootTagAndCreatesNothing) {
+  ScratchDir dir;
+  EXPECT_EQ(api::Delete(dir.File("missing.fb2"), {"x"}), E_UNKNOWN_FORMAT);
+  EXPECT_FALSE(testfiles::Exists(dir.File("missing.fb2")));
+  std::string late = std::string(1013, ' ') + "<FictionBook><binary id=\"x\">AA</binary></FictionBook>";
+  Spit(dir.File("late.fb2"), late);
+  EXPECT_EQ(api::Delete(dir.File("late.fb2"), {"x"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(Slurp(dir.File("late.fb2")), late);
+  Spit(dir.File("empty.fb2"), "");
+  EXPECT_EQ(api::Delete(dir.File("empty.fb2"), {"x"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(api::Delete("", {"x"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(api::Plugin().DeleteFiles(nullptr, nullptr), E_UNKNOWN_FORMAT);
+}
+
+TEST(Delete, ABookOpenAsAnArchiveIsNotRewrittenAndSaysSo) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"x\">QUJD</binary>" + kTail;
+  Spit(book, text);
+  {
+    Archive a(book);
+    ASSERT_NE(a.Handle(), nullptr);
+    EXPECT_EQ(api::Delete(book, {"x"}), E_EWRITE);
+    EXPECT_EQ(api::Pack(book, dir.Prefix(), {"b.fb2"}), E_EWRITE);
+    tHeaderData h;
+    EXPECT_EQ(a.Next(h), 0);
+    EXPECT_STREQ(h.FileName, "x");
+  }
+  EXPECT_EQ(Slurp(book), text);
+  EXPECT_EQ(dir.Count(), 1u);
+  EXPECT_EQ(api::Delete(book, {"x"}), 0);
+}
+
+TEST(Pack, InsertsTheWrittenFormBeforeTheRootEndInListOrder) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string body = kHead + "<body/>\r\n";
+  Spit(book, body + kTail);
+  Spit(dir.File("a.png"), "Man");
+  Spit(dir.File("b.png"), "Ma");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png", "b.png"}), 0);
+  EXPECT_EQ(Slurp(book), body + "<binary id=\"a.png\">TWFu</binary>\r\n<binary id=\"b.png\">TWE=</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(dir.File("a.png")), "Man") << "sources stay";
+}
+
+TEST(Pack, ReplacesAnElementOfTheSameNameAndPutsTheNewOneLast) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "<binary id=\"a.png\">T0xE</binary>\r\n<binary id=\"k\">AA</binary>" + kTail);
+  Spit(dir.File("a.png"), "Man");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"k\">AA</binary><binary id=\"a.png\">TWFu</binary>\r\n" + kTail);
+}
+
+TEST(Pack, ReplacesByTheNameThatWillBeWrittenNotTheSourcePath) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "<binary id=\"a.png\">T0xE</binary>" + kTail);
+  std::filesystem::create_directory(dir.Path() / "img");
+  Spit(dir.File("img") + kSep + "a.png", "Man");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"img" + kSep + "a.png"}), 0);
+  EXPECT_EQ(api::Names(book), std::vector<std::string>{"a.png"});
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"a.png\">TWFu</binary>\r\n" + kTail);
+}
+
+TEST(Pack, EscapesMarkupInNamesAndReadsThemBack) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + kTail);
+  Spit(dir.File("Tom & Jerry.jpg"), "1");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"Tom &amp; Jerry.jpg\">MQ==</binary>\r\n" + kTail);
+  EXPECT_EQ(api::Names(book), std::vector<std::string>{"Tom & Jerry.jpg"});
+  Spit(dir.File("Tom & Jerry.jpg"), "2");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"Tom &amp; Jerry.jpg\">Mg==</binary>\r\n" + kTail)
+      << "the old element's line end stays";
+#ifndef _WIN32
+  Spit(dir.File("q\"<x>.png"), "3");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"q\"<x>.png"}), 0);
+  EXPECT_EQ(api::Names(book), (std::vector<std::string>{"Tom & Jerry.jpg", "q\"<x>.png"}));
+#endif
+}
+
+TEST(Pack, SavePathsFlagIsRefusedWithoutTouchingAnything) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"a.png\">AA</binary>" + kTail;
+  Spit(book, text);
+  Spit(dir.File("a.png"), "Man");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_SAVE_PATHS), E_NOT_SUPPORTED);
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_SAVE_PATHS | PK_PACK_MOVE_FILES), E_NOT_SUPPORTED);
+  EXPECT_EQ(Slurp(book), text);
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_MOVE_FILES), 0);
+  EXPECT_EQ(Slurp(dir.File("a.png")), "Man") << "moving is not honoured";
+  EXPECT_EQ(api::Names(book), std::vector<std::string>{"a.png"});
+}
+
+TEST(Pack, NeverCreatesABookAndRefusesOneWithoutItsEnd) {
+  ScratchDir dir;
+  Spit(dir.File("a.png"), "Man");
+  EXPECT_EQ(api::Pack(dir.File("new.fb2"), dir.Prefix(), {"a.png"}), E_UNKNOWN_FORMAT);
+  EXPECT_FALSE(testfiles::Exists(dir.File("new.fb2")));
+  std::string open = kHead + "<binary id=\"a.png\">AA</binary>";
+  Spit(dir.File("open.fb2"), open);
+  EXPECT_EQ(api::Pack(dir.File("open.fb2"), dir.Prefix(), {"a.png"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(Slurp(dir.File("open.fb2")), open) << "not even the replace step";
+  EXPECT_EQ(api::Plugin().PackFiles(nullptr, nullptr, nullptr, nullptr, 0), E_UNKNOWN_FORMAT);
+}
+
+TEST(Pack, AnUnreadableSourceFailsTheWholeCall) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"a.png\">AA</binary>" + kTail;
+  Spit(book, text);
+  Spit(dir.File("a.png"), "Man");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png", "missing.png"}), E_EREAD);
+  EXPECT_EQ(Slurp(book), text);
+  EXPECT_EQ(dir.Count(), 2u);
+}
+
+TEST(Pack, EmptyFilesAreAddedAndFoldersSkipped) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + kTail);
+  Spit(dir.File("empty.png"), "");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"sub" + kSep, "empty.png"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\"></binary>\r\n" + kTail);
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\"></binary>\r\n" + kTail);
+  EXPECT_EQ(api::Plugin().PackFiles(api::C(book).data(), nullptr, nullptr, nullptr, 0), 0);
+}
+
+TEST(Pack, AddedFilesListAndExtractByteIdentical) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string original = kHead + "<body/>\r\n" + kTail;
+  Spit(book, original);
+  std::vector<std::string> names;
+  for (int i = 0; i < 6; ++i) {
+    std::string name = "f" + std::to_string(i) + ".bin";
+    Spit(dir.File(name), RandomBytes(static_cast<std::size_t>(i) * 7919, static_cast<unsigned>(i)));
+    names.push_back(name);
+  }
+  ASSERT_EQ(api::Pack(book, dir.Prefix(), names), 0);
+  ASSERT_EQ(api::Names(book), names);
+  std::filesystem::create_directory(dir.Path() / "out");
+  {
+    Archive a(book);
+    tHeaderData h;
+    std::string out = dir.File("out") + kSep;
+    while (a.Next(h) == 0) ASSERT_EQ(a.Process(PK_EXTRACT, out.c_str(), h.FileName), 0);
+  }
+  for (const auto& n : names) EXPECT_EQ(Slurp(dir.File("out") + kSep + n), Slurp(dir.File(n))) << n;
+  ASSERT_EQ(api::Delete(book, names), 0);
+  std::string lineEnds;  // each added element leaves the CR LF that followed it
+  for (std::size_t i = 0; i < names.size(); ++i) lineEnds += "\r\n";
+  EXPECT_EQ(Slurp(book), kHead + "<body/>\r\n" + lineEnds + kTail);
+}

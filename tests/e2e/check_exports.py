@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Checks a built plug-in's export table: exactly the ten interface functions,
+under their plain names; for Windows files also that only system DLLs are
+imported (the C++ runtime is linked in)."""
+import argparse
+import re
+import subprocess
+import sys
+
+TEN = sorted([
+    "OpenArchive", "ReadHeader", "ProcessFile", "CloseArchive", "PackFiles", "DeleteFiles",
+    "GetPackerCaps", "SetChangeVolProc", "SetProcessDataProc", "CanYouHandleThisFile",
+])
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ntdll.dll"}
+
+
+def pe_tables(objdump, path):
+    out = subprocess.run([objdump, "-p", path], check=True, capture_output=True, text=True).stdout
+    exports, imports, in_names = [], [], False
+    for line in out.splitlines():
+        if "[Ordinal/Name Pointer] Table" in line:
+            in_names = True
+            continue
+        if in_names:
+            m = re.match(r"\s*\[\s*\d+\]\s+(\S+)\s*$", line)
+            if m:
+                exports.append(m.group(1))
+                continue
+            if line.strip():
+                in_names = False
+        m = re.match(r"\s*DLL Name:\s*(\S+)", line)
+        if m:
+            imports.append(m.group(1).lower())
+    return exports, imports
+
+
+def elf_exports(path):
+    out = subprocess.run(["nm", "-D", "--defined-only", path], check=True, capture_output=True, text=True).stdout
+    names = []
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) >= 3 and parts[1] in ("T", "W", "D", "B", "R", "V", "i"):
+            names.append(parts[2].split("@")[0])
+    return names
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--objdump")
+    ap.add_argument("plugin")
+    ap.add_argument("others", nargs="*", help="more Windows files whose imports are checked")
+    args = ap.parse_args()
+    failures = []
+    if args.objdump:
+        exports, imports = pe_tables(args.objdump, args.plugin)
+        if sorted(exports) != TEN:
+            failures.append(f"{args.plugin}: exports {sorted(exports)}")
+        for path in [args.plugin] + args.others:
+            _, imps = pe_tables(args.objdump, path) if path != args.plugin else (None, imports)
+            foreign = [d for d in imps if d not in SYSTEM_DLLS and not d.startswith("api-ms-win-")]
+            if foreign:
+                failures.append(f"{path}: imports non-system DLLs {foreign}")
+    else:
+        exports = elf_exports(args.plugin)
+        if sorted(exports) != TEN:
+            failures.append(f"{args.plugin}: exports {sorted(exports)}")
+    for f in failures:
+        print("FAIL", f)
+    if not failures:
+        print(f"{args.plugin}: exports and imports as expected")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "TestFiles.h"
+#include "textutil/Base64.h"
+
+using testfiles::RandomBytes;
+
+namespace {
+
+// Plain RFC 4648 base64, one line, as an independent reference.
+std::string Reference(const std::string& data) {
+  static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  for (; i + 3 <= data.size(); i += 3) {
+    unsigned v = (static_cast<unsigned char>(data[i]) << 16) | (static_cast<unsigned char>(data[i + 1]) << 8) |
+                 static_cast<unsigned char>(data[i + 2]);
+    out += {a[v >> 18], a[(v >> 12) & 63], a[(v >> 6) & 63], a[v & 63]};
+  }
+  if (data.size() - i == 1) {
+    unsigned v = static_cast<unsigned char>(data[i]) << 16;
+    out += {a[v >> 18], a[(v >> 12) & 63], '=', '='};
+  } else if (data.size() - i == 2) {
+    unsigned v = (static_cast<unsigned char>(data[i]) << 16) | (static_cast<unsigned char>(data[i + 1]) << 8);
+    out += {a[v >> 18], a[(v >> 12) & 63], a[(v >> 6) & 63], '='};
+  }
+  return out;
+}
+
+std::vector<std::size_t> LineLengths(const std::string& text) {
+  std::vector<std::size_t> lengths;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t br = text.find("\r\n", start);
+    lengths.push_back((br == std::string::npos ? text.size() : br) - start);
+    if (br == std::string::npos) return lengths;
+    start = br + 2;
+  }
+}
+
+std::string WithoutBreaks(std::string s) {
+  std::string out;
+  for (char c : s) {
+    if (c != '\r' && c != '\n') out += c;
+  }
+  return out;
+}
+
+std::string Bytes(std::initializer_list<int> b) {
+  std::string s;
+  for (int v : b) s += static_cast<char>(v);
+  return s;
+}
+
+}  // namespace
+
+TEST(Base64, Base64CharUsesOnlyTheLowSixBits) {
+  EXPECT_EQ(Base64Char(0), 'A');
+  EXPECT_EQ(Base64Char(63), '/');
+  EXPECT_EQ(Base64Char(64), 'A');
+  EXPECT_EQ(Base64Char(0xFFFFFFFFu), '/');
+}
+
+TEST(Base64, ShortInputsGiveOneGroupWithPadding) {
+  EXPECT_EQ(EncodeBase64(""), "");
+  EXPECT_EQ(EncodeBase64("M"), "TQ==");
+  EXPECT_EQ(EncodeBase64("Ma"), "TWE=");
+  EXPECT_EQ(EncodeBase64("Man"), "TWFu");
+  EXPECT_EQ(EncodeBase64("Many"), "TWFueQ==");
+}
+
+TEST(Base64, LineBreaksAtTheSixtyAndHundredTwentyByteBoundaries) {
+  EXPECT_EQ(EncodeBase64(RandomBytes(57, 1)).size(), 76u);
+  std::string sixty = EncodeBase64(RandomBytes(60, 1));
+  EXPECT_EQ(sixty.size(), 80u);
+  EXPECT_EQ(sixty.find('\r'), std::string::npos);
+  std::string sixtyOne = EncodeBase64(RandomBytes(61, 1));
+  EXPECT_EQ(sixtyOne.size(), 86u);
+  EXPECT_EQ(LineLengths(sixtyOne), (std::vector<std::size_t>{80, 4}));
+  EXPECT_EQ(sixtyOne.substr(84), "==");
+  std::string hundredTwenty = EncodeBase64(RandomBytes(120, 2));
+  EXPECT_EQ(hundredTwenty.size(), 162u);
+  EXPECT_EQ(LineLengths(hundredTwenty), (std::vector<std::size_t>{80, 80}));
+  std::string hundredTwentyThree = EncodeBase64(RandomBytes(123, 2));
+  EXPECT_EQ(hundredTwentyThree.size(), 168u);
+  EXPECT_EQ(LineLengths(hundredTwentyThree), (std::vector<std::size_t>{80, 80, 4}));
+}
+
+TEST(Base64, LongInputsAlternateSeventySixAndEightyCharacterLines) {
+  std::string text = EncodeBase64(RandomBytes(3000, 3));
+  std::vector<std::size_t> lengths = LineLengths(text);
+  ASSERT_GT(lengths.size(), 6u);
+  EXPECT_EQ(lengths[0], 80u);
+  EXPECT_EQ(lengths[1], 80u);
+  for (std::size_t i = 2; i + 1 < lengths.size(); ++i) EXPECT_EQ(lengths[i], i % 2 == 0 ? 76u : 80u) << i;
+  EXPECT_NE(text.substr(text.size() - 2), "\r\n");
+  // The line breaks stand at these output positions (1-based).
+  for (std::size_t p : {81u, 163u, 241u, 323u, 401u}) EXPECT_EQ(text.substr(p - 1, 2), "\r\n") << p;
+}
+
+TEST(Base64, EncodingIsStandardBase64ApartFromLineBreaks) {
+  for (std::size_t n = 0; n <= 3000; ++n) {
+    std::string data = RandomBytes(n, static_cast<unsigned>(n));
+    std::string text = EncodeBase64(data);
+    ASSERT_EQ(WithoutBreaks(text), Reference(data)) << n;
+    ASSERT_TRUE(text.size() < 2 || text.substr(text.size() - 2) != "\r\n") << n;
+    ASSERT_EQ(DecodeBase64(text), data) << n;
+  }
+}
+
+TEST(Base64, RoundTripsLargeRandomData) {
+  for (unsigned seed = 0; seed < 4; ++seed) {
+    std::string data = RandomBytes(200000 + seed, seed);
+    EXPECT_EQ(DecodeBase64(EncodeBase64(data)), data);
+  }
+}
+
+TEST(Base64, DecoderSkipsForeignBytes) {
+  EXPECT_EQ(DecodeBase64(""), "");
+  EXPECT_EQ(DecodeBase64(" T\tW\r\nF-u_"), "Man");
+  EXPECT_EQ(DecodeBase64("\xff\x80TWFu\x01"), "Man");
+  std::string text = EncodeBase64(RandomBytes(500, 4));
+  std::string spread;
+  for (char c : text) spread += std::string("  ") + c + "\t\r\n";
+  EXPECT_EQ(DecodeBase64(spread), RandomBytes(500, 4));
+}
+
+TEST(Base64, DecoderDropsAnIncompleteLastGroup) {
+  EXPECT_EQ(DecodeBase64("T"), "");
+  EXPECT_EQ(DecodeBase64("TWF"), "");
+  EXPECT_EQ(DecodeBase64("TWFuT"), "Man");
+  EXPECT_EQ(DecodeBase64("TWFuTW"), "Man");
+  EXPECT_EQ(DecodeBase64("TWFuTWF"), "Man");
+}
+
+TEST(Base64, PaddingInThirdOrFourthPlaceEndsTheDecoding) {
+  EXPECT_EQ(DecodeBase64("TQ=a"), "M");
+  EXPECT_EQ(DecodeBase64("TWE=TWFu"), "Ma");
+  EXPECT_EQ(DecodeBase64("TQ==TWFu"), "M");
+}
+
+TEST(Base64, PaddingInTheFirstTwoPlacesSetsBitsAndGoesOn) {
+  EXPECT_EQ(DecodeBase64("=AAA"), Bytes({0xFC, 0x00, 0x00}));
+  EXPECT_EQ(DecodeBase64("A=AA"), Bytes({0xFF, 0xF0, 0x00}));
+  EXPECT_EQ(DecodeBase64("=AAATWFu"), Bytes({0xFC, 0x00, 0x00, 'M', 'a', 'n'}));
+  EXPECT_EQ(DecodeBase64("==AA"), Bytes({0xFF, 0xF0, 0x00}));
+}

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "textutil/StrUtil.h"
+
+TEST(Unquote, StripsUpToTheLastOccurrenceOfTheOpeningQuote) {
+  EXPECT_EQ(Unquote("\"cover.jpg\""), "cover.jpg");
+  EXPECT_EQ(Unquote("'cover.jpg'"), "cover.jpg");
+  EXPECT_EQ(Unquote("cover.jpg"), "cover.jpg");
+  EXPECT_EQ(Unquote("\"a\"b"), "a");
+  EXPECT_EQ(Unquote("\"a\"b\""), "a\"b");
+  EXPECT_EQ(Unquote("\"abc"), "");
+  EXPECT_EQ(Unquote("\"\""), "");
+  EXPECT_EQ(Unquote("\""), "\"");
+  EXPECT_EQ(Unquote("'a\""), "");
+  EXPECT_EQ(Unquote("x\"y\""), "x\"y\"");
+  EXPECT_EQ(Unquote(""), "");
+}
+
+TEST(ValueOf, FindsTheFirstNonEmptyValueOfTheExactKey) {
+  EXPECT_EQ(ValueOf("\r\nid=\"a\"\r\ncontent-type=\"image/png\"", "id"), "\"a\"");
+  EXPECT_EQ(ValueOf("\r\nid=\r\nid=b", "id"), "b");
+  EXPECT_EQ(ValueOf("\r\nid=a\r\nid=b", "id"), "a");
+  EXPECT_EQ(ValueOf("\r\nidx=1", "id"), "");
+  EXPECT_EQ(ValueOf("\r\nID=a", "id"), "");
+  EXPECT_EQ(ValueOf("", "id"), "");
+  EXPECT_EQ(ValueOf("\r\nid", "id"), "");
+  EXPECT_EQ(ValueOf("id= a ", "id"), " a ");
+  EXPECT_EQ(ValueOf(std::string("\r\nid=a\0b", 8), "id"), std::string("a\0b", 3));
+}
+
+TEST(HeadOf, IsEverythingBeforeTheFirstDelimiter) {
+  EXPECT_EQ(HeadOf("a,b", ","), "a");
+  EXPECT_EQ(HeadOf(",a", ","), "");
+  EXPECT_EQ(HeadOf("abc", ","), "abc");
+  EXPECT_EQ(HeadOf("abc", ""), "abc");
+  EXPECT_EQ(HeadOf("a", "abc"), "a");
+  EXPECT_EQ(HeadOf("x\r\ny\r\n", "\r\n"), "x");
+}
+
+TEST(CutHead, RemovesTheHeadAndTheDelimiter) {
+  std::string s = "a\r\nb";
+  EXPECT_EQ(CutHead(s, "\r\n"), "a");
+  EXPECT_EQ(s, "b");
+  EXPECT_EQ(CutHead(s, "\r\n"), "b");
+  EXPECT_EQ(s, "");
+  s = "a\r\n";
+  EXPECT_EQ(CutHead(s, "\r\n"), "a");
+  EXPECT_EQ(s, "");
+  s = "abc";
+  EXPECT_EQ(CutHead(s, ","), "abc");
+  EXPECT_EQ(s, "");
+  s = "abc";
+  EXPECT_EQ(CutHead(s, ""), "abc");
+  EXPECT_EQ(s, "");
+  s = "id = \"x\" y";
+  CutHead(s, "id");
+  CutHead(s, "=");
+  CutHead(s, "\"");
+  EXPECT_EQ(CutHead(s, "\""), "x");
+}
+
+TEST(NameStart, FindsTheByteAfterTheLastSeparator) {
+  EXPECT_EQ(NameStart("C:\\pics\\cover.jpg", "\\:"), 8u);
+  EXPECT_EQ(NameStart("C:cover.jpg", "\\:"), 2u);
+  EXPECT_EQ(NameStart("cover.jpg", "\\:"), 0u);
+  EXPECT_EQ(NameStart("img\\", "\\:"), 4u);
+  EXPECT_EQ(NameStart("a/b/c", "/"), 4u);
+  EXPECT_EQ(NameStart("", "/"), 0u);
+}

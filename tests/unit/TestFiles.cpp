@@ -1,0 +1,59 @@
+#include "TestFiles.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace testfiles {
+
+ScratchDir::ScratchDir() {
+  static unsigned counter = 0;  // test-only: unique folder names within one run
+  std::random_device rd;
+  auto base = std::filesystem::temp_directory_path();
+  for (;;) {
+    path_ = base / ("fb2pack-test-" + std::to_string(rd()) + "-" + std::to_string(++counter));
+    if (std::filesystem::create_directory(path_)) break;
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string ScratchDir::File(const std::string& name) const { return (path_ / name).string(); }
+
+std::string ScratchDir::Prefix() const { return (path_ / "").string(); }
+
+std::size_t ScratchDir::Count() const {
+  std::size_t n = 0;
+  for (auto it = std::filesystem::directory_iterator(path_); it != std::filesystem::directory_iterator(); ++it) ++n;
+  return n;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(path, ec);
+}
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (auto& c : s) c = static_cast<char>(gen() & 0xFF);
+  return s;
+}
+
+}  // namespace testfiles
