@@ -51,7 +51,7 @@ tFileWrite::tCommit tFileWrite::Commit() {
   platform::Close(Handle);
   Handle = platform::InvalidHandle;
   if (Temp.empty()) return result;
-  if (result == Committed && !platform::ReplaceFile(Temp, Target)) result = NotPlaced;
+  if (result == Committed && !platform::MoveOver(Temp, Target)) result = NotPlaced;
   if (result != Committed) platform::RemoveFile(Temp);
   Temp.clear();
   return result;

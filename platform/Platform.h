@@ -50,7 +50,7 @@ FileHandle CreateNew(const std::string& name);
 // Puts the file from over the file to, in one step: readers of to see the
 // old file or the new one, never a mix. Fails (and changes nothing) while
 // another handle holds to open, as a reader or a writer.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool MoveOver(const std::string& from, const std::string& to);
 // Removes a file; false when it cannot.
 bool RemoveFile(const std::string& name);
 // Gives to the permission bits of from; false when they cannot be copied.

@@ -120,7 +120,7 @@ FileHandle CreateNew(const std::string& name) {
   return OpenLocked(name, O_WRONLY | O_CREAT | O_EXCL, LOCK_EX);
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to) {
   // Hold the target exclusively across the rename: a reader that has it open
   // keeps it, as Windows refuses to replace a file that is open.
   // Opening for writing also keeps a read-only target as it is, as on Windows.

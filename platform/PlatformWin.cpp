@@ -98,7 +98,7 @@ FileHandle CreateNew(const std::string& name) {
                        nullptr));
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveOver(const std::string& from, const std::string& to) {
   // Fails with a sharing violation while another handle holds the target open.
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

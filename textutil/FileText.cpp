@@ -90,7 +90,7 @@ tFileStatus SaveFileReplacing(const std::string& name, const std::string& text) 
   platform::Close(h);
   // Permission bits travel from the old book; without them the new one may
   // end up more open (or more closed) than the user left it.
-  ok = ok && platform::CopyPermissions(name, temp) && platform::ReplaceFile(temp, name);
+  ok = ok && platform::CopyPermissions(name, temp) && platform::MoveOver(temp, name);
   if (!ok) {
     platform::RemoveFile(temp);
     return tFileStatus::WriteFailed;
