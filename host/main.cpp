@@ -9,6 +9,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -369,6 +370,10 @@ std::string DefaultPlugin() {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Names are raw bytes; every build prints the same bytes.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string pluginPath;
   std::size_t i = 0;

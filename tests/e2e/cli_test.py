@@ -1,11 +1,268 @@
 #!/usr/bin/env python3
-"""End-to-end scenarios through the command-line host, for any build:
-native, or a Windows build under Wine."""
+"""End-to-end scenarios through the command-line host, the same for every
+build: native, or a Windows build under Wine. Every path handed to the host
+is relative to a scratch folder that is the host's working folder, so the
+same command line serves both."""
 import argparse
+import base64
+import json
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
 import sys
+import tempfile
+import time
 import unittest
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
 ARGS = None
+
+CYRILLIC = "Съешь же ещё этих мягких французских булок, да выпей чаю. "
+
+
+def host_command():
+    exe = os.path.join(os.path.abspath(ARGS.build), "fb2pack" + ARGS.exe_suffix)
+    return ([ARGS.runner] if ARGS.runner else []) + [exe]
+
+
+def is_wine():
+    return bool(ARGS.runner)
+
+
+def b64_lines(data, width, eol="\r\n", indent=""):
+    text = base64.b64encode(data).decode("ascii")
+    if width <= 0:
+        return text
+    return eol.join(indent + text[i:i + width] for i in range(0, len(text), width))
+
+
+def make_book(entries, eol="\r\n", namespaces=True):
+    """entries: list of (id, bytes, width, indent)."""
+    root = ('<FictionBook xmlns="http://www.gribuser.ru/xml/fictionbook/2.0" '
+            'xmlns:l="http://www.w3.org/1999/xlink">' if namespaces else "<FictionBook>")
+    parts = ['<?xml version="1.0" encoding="utf-8"?>', root, "<body><section>"]
+    parts += [f"<p>{CYRILLIC * 3}</p>" for _ in range(4)]
+    parts.append("</section></body>")
+    for name, data, width, indent in entries:
+        parts.append(f'<binary id="{name}" content-type="application/octet-stream">'
+                     f"{eol}{b64_lines(data, width, eol, indent)}{eol}</binary>")
+    parts.append("</FictionBook>")
+    return eol.join(parts).encode("utf-8") + eol.encode()
+
+
+class HostCase(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="fb2pack-cli-")
+        os.chmod(self.dir, 0o755)
+
+    def tearDown(self):
+        for root, dirs, _ in os.walk(self.dir):
+            for d in dirs:
+                os.chmod(os.path.join(root, d), 0o755)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, *names):
+        return os.path.join(self.dir, *names)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def run_host(self, *args, expect=0, user=None):
+        cmd = host_command() + list(args)
+        if user is not None:
+            # The build may lie where an unprivileged user cannot reach: run a copy.
+            bin_dir = self.path("bin")
+            if not os.path.isdir(bin_dir):
+                os.mkdir(bin_dir)
+                shutil.copy(cmd[-1 - len(args)], bin_dir)
+                shutil.copy(os.path.join(ARGS.build, ARGS.plugin), bin_dir)
+            exe = os.path.join(bin_dir, os.path.basename(cmd[-1 - len(args)]))
+            cmd = ["setpriv", "--reuid", str(user), "--regid", str(user), "--clear-groups", exe] + list(args)
+        proc = subprocess.run(cmd, cwd=self.dir, capture_output=True, timeout=600)
+        if expect is not None:
+            self.assertEqual(proc.returncode, expect,
+                             f"{args}: exit {proc.returncode}\nstdout: {proc.stdout!r}\nstderr: {proc.stderr!r}")
+        return proc
+
+    def names(self, book):
+        out = self.run_host("list", book).stdout
+        return [n for n in out.decode("utf-8", "surrogateescape").splitlines()]
+
+
+class SampleBook(HostCase):
+    def test_sample_lists_and_extracts_the_images_the_script_drew(self):
+        drawn = self.path("drawn")
+        subprocess.run([sys.executable, os.path.join(ROOT, "examples", "make_sample.py"), drawn], check=True)
+        with open(os.path.join(drawn, "sample.fb2"), "rb") as a, \
+                open(os.path.join(ROOT, "examples", "sample.fb2"), "rb") as b:
+            self.assertEqual(a.read(), b.read(), "the shipped sample is the script's output")
+        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("sample.fb2"))
+        self.assertEqual(self.names("sample.fb2"), ["cover.png", "chart.png", "rings.png"])
+        os.mkdir(self.path("out"))
+        self.run_host("extract", "sample.fb2", "-C", "out")
+        for name in ["cover.png", "chart.png", "rings.png"]:
+            with open(os.path.join(drawn, "images", name), "rb") as f:
+                self.assertEqual(self.read(os.path.join("out", name)), f.read(), name)
+        self.assertEqual(sorted(os.listdir(self.path("out"))), ["chart.png", "cover.png", "rings.png"])
+
+    def test_json_listing_and_named_extraction(self):
+        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("sample.fb2"))
+        listing = json.loads(self.run_host("list", "sample.fb2", "--json").stdout)
+        self.assertEqual([e["name"] for e in listing], ["cover.png", "chart.png", "rings.png"])
+        self.run_host("extract", "sample.fb2", "chart.png")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["chart.png", "sample.fb2"])
+        self.assertEqual(self.read("chart.png")[:8], b"\x89PNG\r\n\x1a\n")
+        proc = self.run_host("extract", "sample.fb2", "nothere.png", "-C", ".", expect=1)
+        self.assertIn(b"no entry named nothere.png", proc.stderr)
+
+    def test_detect_caps_and_plain_failures(self):
+        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("sample.fb2"))
+        self.write("twelve", b"<FictionBook")
+        self.assertIn(b"FB2 book", self.run_host("detect", "sample.fb2").stdout)
+        self.assertIn(b"not recognised", self.run_host("detect", "twelve", expect=1).stdout)
+        self.assertTrue(self.run_host("caps").stdout.startswith(b"335\n"))
+        self.write("empty.fb2", b"")
+        proc = self.run_host("list", "empty.fb2", expect=1)
+        self.assertIn(b"cannot open the book, or it is empty (E_BAD_DATA)", proc.stderr)
+        self.run_host("list", "missing.fb2", expect=1)
+        self.run_host("frobnicate", expect=2)
+        self.run_host("list", expect=2)
+        self.run_host("--plugin", "nowhere.wcx", "caps", expect=1)
+        self.assertIn(b"usage:", self.run_host("--help").stdout)
+        self.assertRegex(self.run_host("--version").stdout, rb"^fb2pack \d+\.\d+\.\d+")
+
+
+class GeneratedBooks(HostCase):
+    def test_every_entry_decodes_as_python_does(self):
+        rng = random.Random(20261208)
+        sizes = [0, 1, 2, 3, 57, 60, 61, 1000, 4096, 65537, 300000, 1 << 20]
+        layouts = [(76, "\r\n", ""), (80, "\r\n", ""), (64, "\n", "  "), (0, "\r\n", ""), (76, "\n", "\t")]
+        for trial, (width, eol, indent) in enumerate(layouts):
+            entries = []
+            for i, size in enumerate(sizes):
+                # Names are bytes in the system code page: UTF-8 ones only where that is UTF-8.
+                name = f"img{trial}_{i}.bin" if i % 3 or is_wine() else f"рис{trial}_{i}.png"
+                entries.append((name, rng.randbytes(size), width, indent))
+            book = f"gen{trial}.fb2"
+            self.write(book, make_book(entries, eol))
+            out = f"out{trial}"
+            os.mkdir(self.path(out))
+            self.run_host("extract", book, "-C", out)
+            text = self.read(book).decode("utf-8")
+            for name, _, _, _ in entries:
+                content = re.search(f'<binary id="{re.escape(name)}"[^>]*>([^<]*)<', text).group(1)
+                expected = base64.b64decode(content)
+                self.assertEqual(self.read(os.path.join(out, name)), expected, f"{book} {name}")
+
+
+class AddDelete(HostCase):
+    def setUp(self):
+        super().setUp()
+        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("book.fb2"))
+        self.original = self.read("book.fb2")
+
+    def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
+        rng = random.Random(7)
+        os.mkdir(self.path("src"))
+        names = [f"file{i}.bin" for i in range(8)] + ["Tom & Jerry.jpg"] + ([] if is_wine() else ["пример.png"])
+        for i, name in enumerate(names):
+            self.write(os.path.join("src", name), rng.randbytes(i * 9973))
+        self.run_host("add", "book.fb2", *[os.path.join("src", n) for n in names])
+        self.assertEqual(self.names("book.fb2"), ["cover.png", "chart.png", "rings.png"] + names)
+        os.mkdir(self.path("out"))
+        self.run_host("extract", "book.fb2", *names, "-C", "out")
+        for name in names:
+            self.assertEqual(self.read(os.path.join("out", name)), self.read(os.path.join("src", name)), name)
+        self.run_host("delete", "book.fb2", *names)
+        end = self.original.rindex(b"</FictionBook")
+        self.assertEqual(self.read("book.fb2"),
+                         self.original[:end] + b"\r\n" * len(names) + self.original[end:])
+
+    def test_adding_a_file_again_replaces_its_entry(self):
+        self.write("cover.png", b"new cover")
+        self.run_host("add", "book.fb2", "cover.png")
+        self.assertEqual(self.names("book.fb2"), ["chart.png", "rings.png", "cover.png"])
+        self.run_host("extract", "book.fb2", "cover.png", "-C", "x", expect=1)
+        os.mkdir(self.path("x"))
+        self.run_host("extract", "book.fb2", "cover.png", "-C", "x")
+        self.assertEqual(self.read(os.path.join("x", "cover.png")), b"new cover")
+
+    def test_failures_leave_the_book_as_it_was_and_say_why(self):
+        self.write("a.png", b"a")
+        proc = self.run_host("add", "book.fb2", "a.png", "missing.png", expect=1)
+        self.assertIn(b"missing.png: cannot read it", proc.stderr)
+        proc = self.run_host("delete", "book.fb2", "cover.png", "nothere.png", expect=1)
+        self.assertIn(b"no entry named nothere.png", proc.stderr)
+        self.write("plain.txt", b"no book here")
+        proc = self.run_host("add", "plain.txt", "a.png", expect=1)
+        self.assertIn(b"E_UNKNOWN_FORMAT", proc.stderr)
+        self.assertEqual(self.read("book.fb2"), self.original)
+        self.assertEqual(self.read("plain.txt"), b"no book here")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.png", "book.fb2", "plain.txt"])
+
+    @unittest.skipIf(os.name != "posix", "needs POSIX permissions")
+    def test_a_book_in_a_read_only_folder_is_left_alone(self):
+        if is_wine():
+            self.skipTest("Wine runs as root here; the plug-in's platform tests cover the Windows side")
+        user = None
+        if os.geteuid() == 0:
+            if shutil.which("setpriv") is None:
+                self.skipTest("needs setpriv to drop root")
+            user = 65534  # nobody
+        os.mkdir(self.path("ro"))
+        shutil.copy(self.path("book.fb2"), self.path("ro", "book.fb2"))
+        self.write("a.png", b"a")
+        os.chmod(self.path("a.png"), 0o644)
+        os.chmod(self.path("ro", "book.fb2"), 0o644)
+        os.chmod(self.path("ro"), 0o555)
+        proc = self.run_host("add", os.path.join("ro", "book.fb2"), "a.png", expect=1, user=user)
+        self.assertIn(b"E_ECREATE", proc.stderr)
+        proc = self.run_host("delete", os.path.join("ro", "book.fb2"), "cover.png", expect=1, user=user)
+        self.assertIn(b"E_ECREATE", proc.stderr)
+        self.assertEqual(self.read(os.path.join("ro", "book.fb2")), self.original)
+        self.assertEqual(os.listdir(self.path("ro")), ["book.fb2"])
+
+    def test_a_killed_add_leaves_the_old_book_or_the_new_one(self):
+        rng = random.Random(3)
+        big = [(f"big{i}.bin", rng.randbytes(3 << 20), 76, "") for i in range(8)]
+        self.write("big.fb2", make_book(big))
+        self.write("add.bin", rng.randbytes(8 << 20))
+        old = self.read("big.fb2")
+        shutil.copy(self.path("big.fb2"), self.path("done.fb2"))
+        started = time.monotonic()
+        self.run_host("add", "done.fb2", "add.bin")
+        duration = time.monotonic() - started
+        new = self.read("done.fb2")
+        self.assertNotEqual(old, new)
+        seen = set()
+        for trial in range(8):
+            shutil.copy(self.path("big.fb2"), self.path("victim.fb2"))
+            proc = subprocess.Popen(host_command() + ["add", "victim.fb2", "add.bin"], cwd=self.dir,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            time.sleep(duration * trial / 6)  # from at once to past the end
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            proc.wait()
+            result = self.read("victim.fb2")
+            self.assertIn(result, (old, new), f"trial {trial}: the book is neither the old one nor the new one")
+            seen.add(result == new)
+            for leftover in os.listdir(self.dir):
+                if leftover.startswith("~fb2pack-"):
+                    os.remove(self.path(leftover))
+        print(f"\nkilled adds: {'old and new' if len(seen) == 2 else 'new' if True in seen else 'old'} seen",
+              file=sys.stderr)
+
 
 if __name__ == "__main__":
     ap = argparse.ArgumentParser()
