@@ -138,8 +138,7 @@ void tGetTag::Put(std::uint8_t c) {
       Attributes += static_cast<char>(c);
       if (c == '"') Status = kBetween;
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

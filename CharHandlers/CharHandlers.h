@@ -90,7 +90,7 @@ class tFinder final : public tCharHandler {
  public:
   std::int32_t& Found = Status;  // matches so far; -1: disabled (empty pattern)
   std::string Pattern;
-  std::string Table;  // Table[q-1]: longest proper border of Pattern[1..q]
+  std::string Table;       // Table[q-1]: longest proper border of Pattern[1..q]
   std::int32_t Index = 1;  // 1-based position in Pattern of the next byte to compare
 
   explicit tFinder(const std::string& pattern) { SetPattern(pattern); }

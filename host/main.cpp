@@ -70,8 +70,7 @@ std::string Describe(int code) {
   switch (code) {
     case E_NO_MEMORY: return "not enough memory (E_NO_MEMORY)";
     case E_BAD_DATA: return "cannot open the book, or it is empty (E_BAD_DATA)";
-    case E_BAD_ARCHIVE:
-      return "an entry to remove has no end tag of its own; the book is unchanged (E_BAD_ARCHIVE)";
+    case E_BAD_ARCHIVE: return "an entry to remove has no end tag of its own; the book is unchanged (E_BAD_ARCHIVE)";
     case E_UNKNOWN_FORMAT:
       return "not an FB2 book: no <FictionBook root tag in its first 1024 bytes, or no </FictionBook end"
              " (E_UNKNOWN_FORMAT)";
@@ -294,10 +293,12 @@ int CmdAdd(const PluginLoader& plugin, const std::vector<std::string>& args) {
         if (!Readable(folder + n)) return Fail(folder + n + ": cannot read it; the book is unchanged (E_EREAD)");
       }
     }
-    if (rc == E_ECREATE) return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
+    if (rc == E_ECREATE)
+      return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
     if (rc == E_EWRITE)
-      return Fail(book + ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
-                         " the book is unchanged (E_EWRITE)");
+      return Fail(book +
+                  ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
+                  " the book is unchanged (E_EWRITE)");
     if (rc != 0) return Fail(book + ": " + Describe(rc));
   }
   return 0;
@@ -323,8 +324,9 @@ int CmdDelete(const PluginLoader& plugin, const std::vector<std::string>& args) 
   int rc = plugin.DeleteFiles(bookBuf.data(), list.data());
   if (rc == E_ECREATE) return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
   if (rc == E_EWRITE)
-    return Fail(book + ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
-                       " the book is unchanged (E_EWRITE)");
+    return Fail(book +
+                ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
+                " the book is unchanged (E_EWRITE)");
   if (rc != 0) return Fail(book + ": " + Describe(rc));
   return 0;
 }
@@ -347,10 +349,14 @@ int CmdCaps(const PluginLoader& plugin, const std::vector<std::string>& args) {
   static const struct {
     int bit;
     const char* name;
-  } kBits[] = {{PK_CAPS_NEW, "PK_CAPS_NEW"},           {PK_CAPS_MODIFY, "PK_CAPS_MODIFY"},
-               {PK_CAPS_MULTIPLE, "PK_CAPS_MULTIPLE"}, {PK_CAPS_DELETE, "PK_CAPS_DELETE"},
-               {PK_CAPS_OPTIONS, "PK_CAPS_OPTIONS"},   {PK_CAPS_MEMPACK, "PK_CAPS_MEMPACK"},
-               {PK_CAPS_BY_CONTENT, "PK_CAPS_BY_CONTENT"}, {PK_CAPS_SEARCHTEXT, "PK_CAPS_SEARCHTEXT"},
+  } kBits[] = {{PK_CAPS_NEW, "PK_CAPS_NEW"},
+               {PK_CAPS_MODIFY, "PK_CAPS_MODIFY"},
+               {PK_CAPS_MULTIPLE, "PK_CAPS_MULTIPLE"},
+               {PK_CAPS_DELETE, "PK_CAPS_DELETE"},
+               {PK_CAPS_OPTIONS, "PK_CAPS_OPTIONS"},
+               {PK_CAPS_MEMPACK, "PK_CAPS_MEMPACK"},
+               {PK_CAPS_BY_CONTENT, "PK_CAPS_BY_CONTENT"},
+               {PK_CAPS_SEARCHTEXT, "PK_CAPS_SEARCHTEXT"},
                {PK_CAPS_HIDE, "PK_CAPS_HIDE"}};
   std::printf("%d\n", caps);
   for (const auto& b : kBits) {
@@ -399,8 +405,8 @@ int main(int argc, char** argv) {
 
   using Command = int (*)(const PluginLoader&, const std::vector<std::string>&);
   static const std::map<std::string, Command> kCommands = {
-      {"list", CmdList},   {"extract", CmdExtract}, {"add", CmdAdd},
-      {"delete", CmdDelete}, {"detect", CmdDetect}, {"caps", CmdCaps},
+      {"list", CmdList},     {"extract", CmdExtract}, {"add", CmdAdd},
+      {"delete", CmdDelete}, {"detect", CmdDetect},   {"caps", CmdCaps},
   };
   auto it = kCommands.find(command);
   if (it == kCommands.end()) return Usage("unknown command " + command);

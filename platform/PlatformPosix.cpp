@@ -102,9 +102,7 @@ void Close(FileHandle h) {
   if (h != InvalidHandle) ::close(Fd(h));
 }
 
-FileHandle OpenAlways(const std::string& name) {
-  return OpenLocked(name, O_WRONLY | O_CREAT, LOCK_EX);
-}
+FileHandle OpenAlways(const std::string& name) { return OpenLocked(name, O_WRONLY | O_CREAT, LOCK_EX); }
 
 FileHandle CreateAlways(const std::string& name) {
   // Truncate only once the lock is ours, so a file held by a reader is untouched.
@@ -116,9 +114,7 @@ FileHandle CreateAlways(const std::string& name) {
   return h;
 }
 
-FileHandle CreateNew(const std::string& name) {
-  return OpenLocked(name, O_WRONLY | O_CREAT | O_EXCL, LOCK_EX);
-}
+FileHandle CreateNew(const std::string& name) { return OpenLocked(name, O_WRONLY | O_CREAT | O_EXCL, LOCK_EX); }
 
 bool MoveOver(const std::string& from, const std::string& to) {
   // Hold the target exclusively across the rename: a reader that has it open

@@ -21,8 +21,8 @@ constexpr std::size_t kMaxIo = 1u << 30;
 }  // namespace
 
 FileHandle OpenRead(const std::string& name) {
-  return F(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       kNormalSequential, nullptr));
+  return F(
+      CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNormalSequential, nullptr));
 }
 
 bool FileInfoSize(FileHandle h, std::uint64_t& size) {
@@ -84,18 +84,16 @@ void Close(FileHandle h) {
 }
 
 FileHandle OpenAlways(const std::string& name) {
-  return F(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr));
+  return F(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle CreateAlways(const std::string& name) {
-  return F(CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                       kNormalSequential, nullptr));
+  return F(
+      CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, kNormalSequential, nullptr));
 }
 
 FileHandle CreateNew(const std::string& name) {
-  return F(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNormalSequential,
-                       nullptr));
+  return F(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNormalSequential, nullptr));
 }
 
 bool MoveOver(const std::string& from, const std::string& to) {

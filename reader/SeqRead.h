@@ -10,9 +10,9 @@
 
 class tSeqRead {
  public:
-  std::uint8_t Ch = 0;     // the byte at Pos; 0 at the end
-  bool Eof = true;         // Pos is at or past the end of the data
-  std::uint32_t Pos = 0;   // position of Ch, from 0
+  std::uint8_t Ch = 0;    // the byte at Pos; 0 at the end
+  bool Eof = true;        // Pos is at or past the end of the data
+  std::uint32_t Pos = 0;  // position of Ch, from 0
 
   tSeqRead() = default;
   tSeqRead(const tSeqRead&) = delete;

@@ -124,9 +124,9 @@ TEST(Listing, LongNamesAreCutTo259Bytes) {
 
 TEST(Listing, ANamelessElementDoesNotHideTheRest) {
   ScratchDir dir;
-  Spit(dir.File("b.fb2"), api::Book(Element("first", "1") + "<binary content-type=\"image/png\">AA==</binary>" +
-                                    "<binary id=\"\">AA==</binary><binary id=\"open>AA==</binary>" +
-                                    Element("second", "2")));
+  Spit(dir.File("b.fb2"),
+       api::Book(Element("first", "1") + "<binary content-type=\"image/png\">AA==</binary>" +
+                 "<binary id=\"\">AA==</binary><binary id=\"open>AA==</binary>" + Element("second", "2")));
   EXPECT_EQ(api::Names(dir.File("b.fb2")), (std::vector<std::string>{"first", "second"}));
 }
 

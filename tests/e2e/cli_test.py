@@ -33,6 +33,11 @@ def is_wine():
     return bool(ARGS.runner)
 
 
+def is_wine_args():
+    """is_wine() for decorators, which run before the arguments are parsed."""
+    return "--runner" in sys.argv and sys.argv[sys.argv.index("--runner") + 1] != ""
+
+
 def b64_lines(data, width, eol="\r\n", indent=""):
     text = base64.b64encode(data).decode("ascii")
     if width <= 0:
@@ -211,25 +216,46 @@ class AddDelete(HostCase):
 
     @unittest.skipIf(os.name != "posix", "needs POSIX permissions")
     def test_a_book_in_a_read_only_folder_is_left_alone(self):
-        if is_wine():
-            self.skipTest("Wine runs as root here; the plug-in's platform tests cover the Windows side")
-        user = None
-        if os.geteuid() == 0:
-            if shutil.which("setpriv") is None:
-                self.skipTest("needs setpriv to drop root")
-            user = 65534  # nobody
         os.mkdir(self.path("ro"))
         shutil.copy(self.path("book.fb2"), self.path("ro", "book.fb2"))
         self.write("a.png", b"a")
         os.chmod(self.path("a.png"), 0o644)
         os.chmod(self.path("ro", "book.fb2"), 0o644)
         os.chmod(self.path("ro"), 0o555)
-        proc = self.run_host("add", os.path.join("ro", "book.fb2"), "a.png", expect=1, user=user)
-        self.assertIn(b"E_ECREATE", proc.stderr)
-        proc = self.run_host("delete", os.path.join("ro", "book.fb2"), "cover.png", expect=1, user=user)
-        self.assertIn(b"E_ECREATE", proc.stderr)
+        user, immutable = None, False
+        if os.geteuid() == 0:
+            # Permission bits stop nothing for root; an immutable folder stops
+            # even root from creating a file in it. Failing that, drop root.
+            immutable = subprocess.run(["chattr", "+i", self.path("ro")], capture_output=True).returncode == 0
+            if not immutable:
+                if is_wine() or shutil.which("setpriv") is None:
+                    self.skipTest("cannot make a folder read-only for root here")
+                user = 65534  # nobody
+        try:
+            proc = self.run_host("add", os.path.join("ro", "book.fb2"), "a.png", expect=1, user=user)
+            self.assertIn(b"E_ECREATE", proc.stderr)
+            proc = self.run_host("delete", os.path.join("ro", "book.fb2"), "cover.png", expect=1, user=user)
+            self.assertIn(b"E_ECREATE", proc.stderr)
+        finally:
+            if immutable:
+                subprocess.run(["chattr", "-i", self.path("ro")], check=True)
         self.assertEqual(self.read(os.path.join("ro", "book.fb2")), self.original)
         self.assertEqual(os.listdir(self.path("ro")), ["book.fb2"])
+
+    @unittest.skipIf(os.name != "posix" or is_wine_args(), "drops root with setpriv: native builds")
+    def test_an_unprivileged_user_cannot_change_a_book_it_may_only_read(self):
+        if os.geteuid() != 0 or shutil.which("setpriv") is None:
+            self.skipTest("needs root and setpriv to run as another user")
+        self.write("a.png", b"a")
+        os.chmod(self.path("a.png"), 0o644)
+        os.chmod(self.path("book.fb2"), 0o644)
+        proc = self.run_host("add", "book.fb2", "a.png", expect=1, user=65534)
+        self.assertIn(b"E_ECREATE", proc.stderr, "the folder is root's")
+        os.chmod(self.dir, 0o777)
+        proc = self.run_host("add", "book.fb2", "a.png", expect=1, user=65534)
+        self.assertIn(b"E_EWRITE", proc.stderr, "a book the user may not write is not replaced")
+        self.assertEqual(self.read("book.fb2"), self.original)
+        self.assertEqual(sorted(n for n in os.listdir(self.dir) if n.startswith("~")), [])
 
     def test_a_killed_add_leaves_the_old_book_or_the_new_one(self):
         rng = random.Random(3)

@@ -157,9 +157,7 @@ TEST(FileWrite, ReplacingWithoutCommitLeavesTheTargetAndNoLeftovers) {
   }
   EXPECT_EQ(Slurp(path), "good");
   EXPECT_EQ(dir.Count(), 1u);
-  {
-    tFileWrite w(dir.File("new"), tFileWrite::Replacing);
-  }
+  { tFileWrite w(dir.File("new"), tFileWrite::Replacing); }
   EXPECT_FALSE(testfiles::Exists(dir.File("new")));
 }
 

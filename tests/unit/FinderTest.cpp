@@ -84,10 +84,11 @@ TEST(Finder, MatchesANaiveCountOnBinaryInput) {
     x = x * 1103515245u + 12345u;
     input += "ab\0"[(x >> 16) % 3];
   }
-  for (const std::string& pattern : {std::string("ab"), std::string("aba"), std::string("a\0a", 3),
-                                     std::string("abab\0", 5), std::string("bb")}) {
+  for (const std::string& pattern :
+       {std::string("ab"), std::string("aba"), std::string("a\0a", 3), std::string("abab\0", 5), std::string("bb")}) {
     int naive = 0;
-    for (std::size_t i = 0; i + pattern.size() <= input.size(); ++i) naive += input.compare(i, pattern.size(), pattern) == 0;
+    for (std::size_t i = 0; i + pattern.size() <= input.size(); ++i)
+      naive += input.compare(i, pattern.size(), pattern) == 0;
     EXPECT_EQ(Count(pattern, input), naive);
   }
 }

@@ -20,8 +20,8 @@ TEST(GetTag, WorkedExampleByteForByte) {
   struct Step {
     std::size_t upto;  // bytes fed so far
     int state;
-  } steps[] = {{1, 1}, {7, 2}, {8, 3}, {9, 4}, {11, 4}, {12, 6}, {21, 6}, {22, 3}, {23, 3}, {24, 4}, {36, 4},
-               {37, 5}, {47, 5}, {48, 3}, {49, -1}};
+  } steps[] = {{1, 1},  {7, 2},  {8, 3},  {9, 4},  {11, 4}, {12, 6}, {21, 6}, {22, 3},
+               {23, 3}, {24, 4}, {36, 4}, {37, 5}, {47, 5}, {48, 3}, {49, -1}};
   tGetTag t;
   std::size_t fed = 0;
   for (const Step& s : steps) {
