@@ -255,6 +255,18 @@ int CmdExtract(const PluginLoader& plugin, const std::vector<std::string>& args)
   return status;
 }
 
+// Says why adding to or deleting from a book failed; the book is unchanged.
+int RewriteFailed(const std::string& book, int rc) {
+  switch (rc) {
+    case E_ECREATE: return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
+    case E_EWRITE:
+      return Fail(book +
+                  ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
+                  " the book is unchanged (E_EWRITE)");
+    default: return Fail(book + ": " + Describe(rc));
+  }
+}
+
 // Splits a path into its folder (with its separator) and its file name.
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
   std::size_t cut = path.size();
@@ -293,13 +305,7 @@ int CmdAdd(const PluginLoader& plugin, const std::vector<std::string>& args) {
         if (!Readable(folder + n)) return Fail(folder + n + ": cannot read it; the book is unchanged (E_EREAD)");
       }
     }
-    if (rc == E_ECREATE)
-      return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
-    if (rc == E_EWRITE)
-      return Fail(book +
-                  ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
-                  " the book is unchanged (E_EWRITE)");
-    if (rc != 0) return Fail(book + ": " + Describe(rc));
+    if (rc != 0) return RewriteFailed(book, rc);
   }
   return 0;
 }
@@ -322,13 +328,7 @@ int CmdDelete(const PluginLoader& plugin, const std::vector<std::string>& args) 
   std::vector<char> bookBuf = Buffer(book);
   std::vector<char> list = NameList(names);
   int rc = plugin.DeleteFiles(bookBuf.data(), list.data());
-  if (rc == E_ECREATE) return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
-  if (rc == E_EWRITE)
-    return Fail(book +
-                ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
-                " the book is unchanged (E_EWRITE)");
-  if (rc != 0) return Fail(book + ": " + Describe(rc));
-  return 0;
+  return rc == 0 ? 0 : RewriteFailed(book, rc);
 }
 
 int CmdDetect(const PluginLoader& plugin, const std::vector<std::string>& args) {

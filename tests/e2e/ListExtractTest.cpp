@@ -22,21 +22,7 @@ const char kSep = '/';
 
 // A base64 element in the layout books use: lines of 76 characters.
 std::string Element(const std::string& id, const std::string& bytes) {
-  static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string b64;
-  std::size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8) |
-                 static_cast<unsigned char>(bytes[i + 2]);
-    b64 += {a[v >> 18], a[(v >> 12) & 63], a[(v >> 6) & 63], a[v & 63]};
-  }
-  if (bytes.size() - i == 1) {
-    unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-    b64 += {a[v >> 18], a[(v >> 12) & 63], '=', '='};
-  } else if (bytes.size() - i == 2) {
-    unsigned v = (static_cast<unsigned char>(bytes[i]) << 16) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-    b64 += {a[v >> 18], a[(v >> 12) & 63], a[(v >> 6) & 63], '='};
-  }
+  std::string b64 = testfiles::ReferenceBase64(bytes);
   std::string lines;
   for (std::size_t p = 0; p < b64.size(); p += 76) lines += b64.substr(p, 76) + "\r\n";
   return "<binary id=\"" + id + "\" content-type=\"image/png\">\r\n" + lines + "</binary>\r\n";

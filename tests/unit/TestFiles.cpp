@@ -56,4 +56,19 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
   return s;
 }
 
+std::string ReferenceBase64(const std::string& data) {
+  static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < data.size(); i += 3) {
+    std::size_t n = data.size() - i < 3 ? data.size() - i : 3;
+    unsigned v = 0;
+    for (std::size_t k = 0; k < 3; ++k) v = (v << 8) | (k < n ? static_cast<unsigned char>(data[i + k]) : 0u);
+    out += a[v >> 18];
+    out += a[(v >> 12) & 63];
+    out += n > 1 ? a[(v >> 6) & 63] : '=';
+    out += n > 2 ? a[v & 63] : '=';
+  }
+  return out;
+}
+
 }  // namespace testfiles

@@ -31,6 +31,9 @@ std::string Slurp(const std::string& path);
 void Spit(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 
+// Plain RFC 4648 base64 on one line: an oracle independent of the codec.
+std::string ReferenceBase64(const std::string& data);
+
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(std::size_t n, unsigned seed);
 
