@@ -11,7 +11,7 @@
 namespace fb2pack {
 namespace {
 
-const std::string kBinaryStart = "<binary";
+constexpr char kBinaryStart[] = "<binary";
 
 // Copies at most 259 bytes and a NUL, so the 260-byte field is never passed.
 void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {

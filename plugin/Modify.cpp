@@ -3,6 +3,7 @@
 // is always the old one or the new one, whole.
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plugin/EntryName.h"
@@ -67,8 +68,8 @@ bool Listed(const std::vector<std::string>& names, const std::string& name) {
 // must go but whose end cannot be told (no end tag of its own) makes the
 // whole removal fail with E_BAD_ARCHIVE rather than cut into its neighbours.
 int RemoveElements(std::string& text, const std::vector<std::string>& names) {
-  static const std::string kStart = "<binary";
-  static const std::string kEnd = "</binary>";
+  constexpr std::string_view kStart = "<binary";
+  constexpr std::string_view kEnd = "</binary>";
   std::string out;
   bool removed = false;
   std::size_t kept = 0;  // text before this has been decided
