@@ -365,10 +365,15 @@ int CmdCaps(const PluginLoader& plugin, const std::vector<std::string>& args) {
   return 0;
 }
 
+// The plug-in beside the program; on Linux also where the package installs
+// it, relative to the program first so an unpacked package works in place.
 std::string DefaultPlugin() {
   std::string beside = ProgramFolder() + PluginFileName();
 #ifndef _WIN32
-  if (!Readable(beside) && Readable("/usr/lib/fb2pack/fb2pack.wcx")) return "/usr/lib/fb2pack/fb2pack.wcx";
+  for (const std::string& where : {beside, ProgramFolder() + "../lib/fb2pack/fb2pack.wcx",
+                                   std::string("/usr/lib/fb2pack/fb2pack.wcx")}) {
+    if (Readable(where)) return where;
+  }
 #endif
   return beside;
 }

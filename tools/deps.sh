@@ -6,7 +6,7 @@
 set -eu
 
 native="cmake make g++ googletest libgtest-dev python3 binutils util-linux"
-windows="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 wine32:i386"
+windows="man-db g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 wine32:i386"
 
 want="$native"
 [ "${1:-}" = "--native" ] || want="$native $windows"
