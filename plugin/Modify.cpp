@@ -38,6 +38,14 @@ bool HasRootTag(const std::string& text) {
   return at != std::string::npos && at + 12 <= 1024;
 }
 
+// True when pos lies inside a start tag that is still open (a "<" with no
+// ">" after it): what is inserted there would become part of that tag.
+bool InsideTag(const std::string& text, std::size_t pos) {
+  if (pos == 0) return false;
+  std::size_t open = text.rfind('<', pos - 1);
+  return open != std::string::npos && text.find('>', open) > pos;
+}
+
 int LoadBook(const std::string& path, std::string& text) {
   switch (LoadFile(path, text)) {
     case tFileStatus::Ok: break;
@@ -124,7 +132,9 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
   std::string text;
   if (int rc = LoadBook(packedFile, text); rc != E_SUCCESS) return rc;
-  if (text.find("</FictionBook") == std::string::npos) return E_UNKNOWN_FORMAT;
+  if (std::size_t at = text.find("</FictionBook"); at == std::string::npos || InsideTag(text, at)) {
+    return E_UNKNOWN_FORMAT;
+  }
 
   // Every source is read before the book is touched: one that cannot be read
   // fails the whole call.
@@ -146,7 +156,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   }
   if (int rc = RemoveElements(text, replaced); rc != E_SUCCESS) return rc;
   std::size_t at = text.find("</FictionBook");
-  if (at == std::string::npos) return E_UNKNOWN_FORMAT;
+  if (at == std::string::npos || InsideTag(text, at)) return E_UNKNOWN_FORMAT;
   text.insert(at, pieces);
   return SaveBook(packedFile, text);
 }

@@ -58,7 +58,8 @@ constexpr std::int8_t kPad = -1;
 constexpr std::array<std::int8_t, 256> MakeDecodeTable() {
   std::array<std::int8_t, 256> t{};
   for (auto& v : t) v = kSkip;
-  for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(Base64Alphabet[i])] = static_cast<std::int8_t>(i);
+  constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(alphabet[i])] = static_cast<std::int8_t>(i);
   t['='] = kPad;
   return t;
 }

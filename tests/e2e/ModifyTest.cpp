@@ -234,6 +234,21 @@ TEST(Pack, NeverCreatesABookAndRefusesOneWithoutItsEnd) {
   EXPECT_EQ(api::Plugin().PackFiles(nullptr, nullptr, nullptr, nullptr, 0), E_UNKNOWN_FORMAT);
 }
 
+TEST(Pack, RefusesARootEndThatStandsInsideAnOpenTag) {
+  // What would be inserted there would become part of that tag and vanish
+  // from the listing.
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"a.png\">AA</binary><binary id=\"open\r\n" + kTail;
+  Spit(book, text);
+  Spit(dir.File("a.png"), "Man");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(Slurp(book), text);
+  Spit(book, kHead + "<!-- a<b -->\r\n" + kTail);
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}), 0) << "a closed tag or comment before the end is fine";
+  EXPECT_EQ(api::Names(book), std::vector<std::string>{"a.png"});
+}
+
 TEST(Pack, AnUnreadableSourceFailsTheWholeCall) {
   ScratchDir dir;
   std::string book = dir.File("b.fb2");

@@ -1,0 +1,50 @@
+// Base64: any text decodes as the written rules say; any bytes round-trip.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "FuzzCommon.h"
+#include "textutil/Base64.h"
+
+namespace {
+
+// The decoding rules, written plainly: collect the symbols, then decode whole
+// groups of four until one holds "=" in third or fourth place.
+std::string ReferenceDecode(const std::string& text) {
+  std::vector<int> symbols;
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (char c : text) {
+    if (c == '=') {
+      symbols.push_back(-1);
+    } else if (std::size_t at = alphabet.find(c); at != std::string::npos && c != '\0') {
+      symbols.push_back(static_cast<int>(at));
+    }
+  }
+  std::string out;
+  for (std::size_t i = 0; i + 4 <= symbols.size(); i += 4) {
+    auto s = [&](int k) { return static_cast<std::uint32_t>(static_cast<std::int32_t>(symbols[i + k])); };
+    out += static_cast<char>(((s(0) << 2) | (s(1) >> 4)) & 0xFF);
+    if (symbols[i + 2] == -1) break;
+    out += static_cast<char>(((s(1) << 4) | (s(2) >> 2)) & 0xFF);
+    if (symbols[i + 3] == -1) break;
+    out += static_cast<char>(((s(2) << 6) | s(3)) & 0xFF);
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string input(reinterpret_cast<const char*>(data), size);
+  std::string text = EncodeBase64(input);
+  FUZZ_CHECK(DecodeBase64(text) == input);
+  FUZZ_CHECK(text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0);
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t br = text.find("\r\n", start);
+    std::size_t line = (br == std::string::npos ? text.size() : br) - start;
+    FUZZ_CHECK(line <= 80 && (br == std::string::npos || line == 76 || line == 80));
+    start = br == std::string::npos ? text.size() : br + 2;
+  }
+  FUZZ_CHECK(DecodeBase64(input) == ReferenceDecode(input));
+  return 0;
+}
