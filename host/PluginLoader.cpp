@@ -31,7 +31,7 @@ PluginLoader::~PluginLoader() {
 #endif
 }
 
-void* PluginLoader::Symbol(const char* name) {
+void* PluginLoader::Symbol(const char* name) const {
 #ifdef _WIN32
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library_), name));
 #else

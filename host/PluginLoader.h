@@ -17,6 +17,8 @@ class PluginLoader {
   // lacks one of the ten functions.
   bool Load(const std::string& path);
   const std::string& Error() const { return error_; }
+  // Any other exported symbol; null when there is none.
+  void* Symbol(const char* name) const;
 
   tOpenArchiveFn OpenArchive = nullptr;
   tReadHeaderFn ReadHeader = nullptr;
@@ -30,8 +32,6 @@ class PluginLoader {
   tCanYouHandleThisFileFn CanYouHandleThisFile = nullptr;
 
  private:
-  void* Symbol(const char* name);
-
   void* library_ = nullptr;
   std::string error_;
 };

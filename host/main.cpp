@@ -370,8 +370,8 @@ int CmdCaps(const PluginLoader& plugin, const std::vector<std::string>& args) {
 std::string DefaultPlugin() {
   std::string beside = ProgramFolder() + PluginFileName();
 #ifndef _WIN32
-  for (const std::string& where : {beside, ProgramFolder() + "../lib/fb2pack/fb2pack.wcx",
-                                   std::string("/usr/lib/fb2pack/fb2pack.wcx")}) {
+  for (const std::string& where :
+       {beside, ProgramFolder() + "../lib/fb2pack/fb2pack.wcx", std::string("/usr/lib/fb2pack/fb2pack.wcx")}) {
     if (Readable(where)) return where;
   }
 #endif

@@ -9,6 +9,14 @@
 #include <cstdint>
 #include <string>
 
+// Test builds route a few calls through a fault-injection seam; in the
+// shipped plug-in the names below are the real calls.
+#ifdef FB2PACK_FAULTS
+#define FB2PACK_SEAM(name) Real##name
+#else
+#define FB2PACK_SEAM(name) name
+#endif
+
 namespace platform {
 
 using FileHandle = std::intptr_t;

@@ -70,7 +70,7 @@ bool SeekTo(FileHandle h, std::uint64_t pos) {
 
 bool SeekEnd(FileHandle h) { return h != InvalidHandle && ::lseek(Fd(h), 0, SEEK_END) >= 0; }
 
-std::size_t Read(FileHandle h, void* buffer, std::size_t count) {
+std::size_t FB2PACK_SEAM(Read)(FileHandle h, void* buffer, std::size_t count) {
   if (h == InvalidHandle) return 0;
   auto* p = static_cast<char*>(buffer);
   std::size_t done = 0;
@@ -83,7 +83,7 @@ std::size_t Read(FileHandle h, void* buffer, std::size_t count) {
   return done;
 }
 
-std::size_t Write(FileHandle h, const void* buffer, std::size_t count) {
+std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t count) {
   if (h == InvalidHandle) return 0;
   const auto* p = static_cast<const char*>(buffer);
   std::size_t done = 0;
@@ -96,7 +96,7 @@ std::size_t Write(FileHandle h, const void* buffer, std::size_t count) {
   return done;
 }
 
-bool Sync(FileHandle h) { return h != InvalidHandle && ::fsync(Fd(h)) == 0; }
+bool FB2PACK_SEAM(Sync)(FileHandle h) { return h != InvalidHandle && ::fsync(Fd(h)) == 0; }
 
 void Close(FileHandle h) {
   if (h != InvalidHandle) ::close(Fd(h));
@@ -114,9 +114,11 @@ FileHandle CreateAlways(const std::string& name) {
   return h;
 }
 
-FileHandle CreateNew(const std::string& name) { return OpenLocked(name, O_WRONLY | O_CREAT | O_EXCL, LOCK_EX); }
+FileHandle FB2PACK_SEAM(CreateNew)(const std::string& name) {
+  return OpenLocked(name, O_WRONLY | O_CREAT | O_EXCL, LOCK_EX);
+}
 
-bool MoveOver(const std::string& from, const std::string& to) {
+bool FB2PACK_SEAM(MoveOver)(const std::string& from, const std::string& to) {
   // Hold the target exclusively across the rename: a reader that has it open
   // keeps it, as Windows refuses to replace a file that is open.
   // Opening for writing also keeps a read-only target as it is, as on Windows.

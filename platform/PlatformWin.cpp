@@ -52,7 +52,7 @@ bool SeekEnd(FileHandle h) {
   return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
 }
 
-std::size_t Read(FileHandle h, void* buffer, std::size_t count) {
+std::size_t FB2PACK_SEAM(Read)(FileHandle h, void* buffer, std::size_t count) {
   auto* p = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -64,7 +64,7 @@ std::size_t Read(FileHandle h, void* buffer, std::size_t count) {
   return done;
 }
 
-std::size_t Write(FileHandle h, const void* buffer, std::size_t count) {
+std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t count) {
   const auto* p = static_cast<const char*>(buffer);
   std::size_t done = 0;
   do {
@@ -77,7 +77,7 @@ std::size_t Write(FileHandle h, const void* buffer, std::size_t count) {
   return done;
 }
 
-bool Sync(FileHandle h) { return FlushFileBuffers(H(h)) != 0; }
+bool FB2PACK_SEAM(Sync)(FileHandle h) { return FlushFileBuffers(H(h)) != 0; }
 
 void Close(FileHandle h) {
   if (h != InvalidHandle) CloseHandle(H(h));
@@ -92,11 +92,11 @@ FileHandle CreateAlways(const std::string& name) {
       CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, kNormalSequential, nullptr));
 }
 
-FileHandle CreateNew(const std::string& name) {
+FileHandle FB2PACK_SEAM(CreateNew)(const std::string& name) {
   return F(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNormalSequential, nullptr));
 }
 
-bool MoveOver(const std::string& from, const std::string& to) {
+bool FB2PACK_SEAM(MoveOver)(const std::string& from, const std::string& to) {
   // Fails with a sharing violation while another handle holds the target open.
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

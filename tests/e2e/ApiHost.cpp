@@ -10,8 +10,12 @@ namespace api {
 const PluginLoader& Plugin() {
   static std::unique_ptr<PluginLoader> plugin = [] {
     auto p = std::make_unique<PluginLoader>();
+#ifdef FB2PACK_TEST_PLUGIN
+    std::string path = ProgramFolder() + FB2PACK_TEST_PLUGIN;
+#else
     const char* env = std::getenv("FB2PACK_PLUGIN");
     std::string path = env && *env ? env : ProgramFolder() + PluginFileName();
+#endif
     if (!p->Load(path)) throw std::runtime_error(p->Error());
     return p;
   }();

@@ -1,0 +1,66 @@
+// The fault-injection seam: each call is counted, and the one the plan names
+// fails the way it says. The plan is process-wide; only tests set it.
+#include "platform/Faults.h"
+
+#include "platform/Platform.h"
+#include "plugin/iwcxhead.h"
+
+namespace platform {
+
+std::size_t RealRead(FileHandle h, void* buffer, std::size_t count);
+std::size_t RealWrite(FileHandle h, const void* buffer, std::size_t count);
+bool RealSync(FileHandle h);
+FileHandle RealCreateNew(const std::string& name);
+bool RealMoveOver(const std::string& from, const std::string& to);
+
+namespace {
+
+struct Counters {
+  tFaultPlan plan{};
+  int reads = 0, writes = 0, syncs = 0, moves = 0, creates = 0;
+};
+
+Counters& State() {
+  static Counters state;  // test builds only
+  return state;
+}
+
+}  // namespace
+
+std::size_t Read(FileHandle h, void* buffer, std::size_t count) {
+  Counters& s = State();
+  ++s.reads;
+  if (s.reads == s.plan.FailReadAt) return 0;
+  if (s.reads == s.plan.ShortReadAt && count > 1) count /= 2;
+  return RealRead(h, buffer, count);
+}
+
+std::size_t Write(FileHandle h, const void* buffer, std::size_t count) {
+  Counters& s = State();
+  ++s.writes;
+  if (s.writes == s.plan.FailWriteAt) return 0;
+  if (s.writes == s.plan.ShortWriteAt && count > 1) return RealWrite(h, buffer, count / 2);
+  return RealWrite(h, buffer, count);
+}
+
+bool Sync(FileHandle h) {
+  Counters& s = State();
+  return ++s.syncs != s.plan.FailSyncAt && RealSync(h);
+}
+
+FileHandle CreateNew(const std::string& name) {
+  Counters& s = State();
+  return ++s.creates == s.plan.FailCreateAt ? InvalidHandle : RealCreateNew(name);
+}
+
+bool MoveOver(const std::string& from, const std::string& to) {
+  Counters& s = State();
+  return ++s.moves != s.plan.FailMoveAt && RealMoveOver(from, to);
+}
+
+}  // namespace platform
+
+extern "C" WCX_EXPORT void WCX_API SetFaultPlan(const tFaultPlan* plan) {
+  platform::State() = {};
+  if (plan) platform::State().plan = *plan;
+}
