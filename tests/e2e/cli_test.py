@@ -9,6 +9,7 @@ import json
 import os
 import random
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -26,16 +27,16 @@ CYRILLIC = "Съешь же ещё этих мягких французских 
 
 def host_command():
     exe = os.path.join(os.path.abspath(ARGS.build), "fb2pack" + ARGS.exe_suffix)
-    return ([ARGS.runner] if ARGS.runner else []) + [exe]
+    return shlex.split(ARGS.runner) + [exe]
 
 
 def is_wine():
-    return bool(ARGS.runner)
+    return "wine" in ARGS.runner
 
 
 def is_wine_args():
     """is_wine() for decorators, which run before the arguments are parsed."""
-    return "--runner" in sys.argv and sys.argv[sys.argv.index("--runner") + 1] != ""
+    return "--runner" in sys.argv and "wine" in sys.argv[sys.argv.index("--runner") + 1]
 
 
 def b64_lines(data, width, eol="\r\n", indent=""):
