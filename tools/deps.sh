@@ -5,7 +5,7 @@
 #   tools/deps.sh --native  only what the Linux build and its tests need
 set -eu
 
-native="cmake make g++ valgrind clang libclang-rt-14-dev googletest libgtest-dev python3 binutils util-linux"
+native="cmake make g++ valgrind clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev python3 binutils util-linux"
 windows="man-db g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 wine32:i386"
 
 want="$native"
