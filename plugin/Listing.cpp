@@ -28,6 +28,15 @@ int ReadNextHeader(tBook& book, tHeaderData& header) {
   for (;;) {
     tFinder finder(kBinaryStart);
     while (!book.Eof && finder.Found == 0) {
+      // With no part of the pattern matched, a byte other than its first one
+      // changes nothing: jump to the next '<' of the window.
+      if (finder.Index == 1 && book.Ch != '<') {
+        const std::uint8_t* here = book.Here();
+        std::uint32_t ahead = book.Ahead();
+        const void* lt = std::memchr(here, '<', ahead);
+        book.Skip(lt ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead);
+        continue;
+      }
       finder.Put(book.Ch);
       book.Next();
     }
@@ -55,15 +64,26 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   // The destination is replaced, never appended to, and only once the whole
   // entry has been written.
   tFileWrite writer(dest, tFileWrite::Replacing);
-  tStringWrite content;
   while (!book.Eof && book.Ch != '>') book.Next();
   book.Next();
-  while (!book.Eof && book.Ch != '<') {
-    content.Put(book.Ch);
-    book.Next();
+  // The content runs to the next '<'. It is decoded a window at a time, so
+  // an entry of any size needs no more memory than one window's bytes.
+  tBase64Decoder decoder;
+  std::string decoded;
+  while (!book.Eof) {
+    const std::uint8_t* here = book.Here();
+    std::uint32_t ahead = book.Ahead();
+    const void* lt = std::memchr(here, '<', ahead);
+    std::uint32_t span = lt ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
+    if (writer.Status == 0) {
+      decoded.clear();
+      decoder.Feed(reinterpret_cast<const char*>(here), span, decoded);
+      writer.PutString(decoded);
+    }
+    book.Skip(span);
+    if (lt) break;
   }
   if (writer.Status == -1) return E_ECREATE;
-  writer.PutString(DecodeBase64(content.GetText()));
   switch (writer.Commit()) {
     case tFileWrite::Committed: return E_SUCCESS;
     case tFileWrite::NotWritten: return E_EWRITE;

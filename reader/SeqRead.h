@@ -56,6 +56,12 @@ class tDiskRead : public tFileRead {
   }
   void Reopen(const std::string& name) override;
 
+  // The bytes from Pos to the end of the window, for callers that look for a
+  // byte in bulk; none at the end. Skip(n) then moves on as n steps of Next would.
+  std::uint32_t Ahead() const { return Eof ? 0 : WindowStart + WindowLength - Pos; }
+  const std::uint8_t* Here() const { return Window + (Pos - WindowStart); }
+  void Skip(std::uint32_t n) { SeekTo(Pos + n); }
+
  private:
   void Open(const std::string& name);
   void Refill(std::uint32_t pos);

@@ -68,24 +68,52 @@ constexpr std::array<std::int8_t, 256> kDecode = MakeDecodeTable();
 
 }  // namespace
 
+void tBase64Decoder::Feed(const char* piece, std::size_t length, std::string& out) {
+  if (over_ || length == 0) return;
+  const auto* p = reinterpret_cast<const unsigned char*>(piece);
+  std::size_t start = out.size();
+  out.resize(start + (length / 4 + 1) * 3);
+  auto* o = reinterpret_cast<unsigned char*>(out.data()) + start;
+  std::size_t i = 0;
+  while (i < length) {
+    // Whole groups of four plain symbols, the bulk of every line.
+    while (count_ == 0 && length - i >= 4) {
+      std::int8_t a = kDecode[p[i]], b = kDecode[p[i + 1]], c = kDecode[p[i + 2]], d = kDecode[p[i + 3]];
+      if ((a | b | c | d) < 0) break;  // a foreign byte or "=": one at a time below
+      std::uint32_t v = (static_cast<std::uint32_t>(a) << 18) | (static_cast<std::uint32_t>(b) << 12) |
+                        (static_cast<std::uint32_t>(c) << 6) | static_cast<std::uint32_t>(d);
+      o[0] = static_cast<unsigned char>(v >> 16);
+      o[1] = static_cast<unsigned char>(v >> 8);
+      o[2] = static_cast<unsigned char>(v);
+      o += 3;
+      i += 4;
+    }
+    if (i >= length) break;
+    std::int8_t v = kDecode[p[i++]];
+    if (v == kSkip) continue;
+    // Slot values widened with their sign: "=" (-1) in the first two places
+    // sets bits of the output instead of ending the text.
+    slot_[count_++] = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
+    if (count_ < 4) continue;
+    count_ = 0;
+    *o++ = static_cast<unsigned char>((slot_[0] << 2) | (slot_[1] >> 4));
+    if (slot_[2] == 0xFFFFFFFFu) {
+      over_ = true;
+      break;
+    }
+    *o++ = static_cast<unsigned char>((slot_[1] << 4) | (slot_[2] >> 2));
+    if (slot_[3] == 0xFFFFFFFFu) {
+      over_ = true;
+      break;
+    }
+    *o++ = static_cast<unsigned char>((slot_[2] << 6) | slot_[3]);
+  }
+  out.resize(static_cast<std::size_t>(o - reinterpret_cast<unsigned char*>(out.data())));
+}
+
 std::string DecodeBase64(const std::string& text) {
   std::string out;
-  out.reserve(text.size() / 4 * 3 + 3);
-  // Slot values widened with their sign: "=" (-1) in the first two places
-  // sets bits of the output instead of ending the text.
-  std::uint32_t slot[4];
-  unsigned count = 0;
-  for (char ch : text) {
-    std::int8_t v = kDecode[static_cast<unsigned char>(ch)];
-    if (v == kSkip) continue;
-    slot[count++] = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
-    if (count < 4) continue;
-    count = 0;
-    out += static_cast<char>((slot[0] << 2) | (slot[1] >> 4));
-    if (slot[2] == 0xFFFFFFFFu) break;
-    out += static_cast<char>((slot[1] << 4) | (slot[2] >> 2));
-    if (slot[3] == 0xFFFFFFFFu) break;
-    out += static_cast<char>((slot[2] << 6) | slot[3]);
-  }
+  tBase64Decoder decoder;
+  decoder.Feed(text.data(), text.size(), out);
   return out;
 }

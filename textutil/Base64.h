@@ -3,6 +3,8 @@
 // multiple of 80.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 extern const char Base64Alphabet[65];
@@ -15,3 +17,19 @@ std::string EncodeBase64(const std::string& data);
 // Never fails: foreign bytes are skipped, an incomplete last group is
 // dropped, and a group with "=" in its third or fourth place ends the text.
 std::string DecodeBase64(const std::string& text);
+
+// DecodeBase64 for a text that arrives in pieces: feeding the pieces one
+// after another gives, in all, exactly the bytes DecodeBase64 gives for the
+// whole text. Holds at most three symbols between pieces.
+class tBase64Decoder {
+ public:
+  // Appends the bytes the piece completes to out.
+  void Feed(const char* piece, std::size_t length, std::string& out);
+  // True once a group with "=" in its third or fourth place has ended the text.
+  bool Over() const { return over_; }
+
+ private:
+  std::uint32_t slot_[4] = {};
+  unsigned count_ = 0;
+  bool over_ = false;
+};
