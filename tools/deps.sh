@@ -3,13 +3,19 @@
 # skipping what is already there.
 #   tools/deps.sh           everything: native build, Windows cross builds, Wine
 #   tools/deps.sh --native  only what the Linux build and its tests need
+#   tools/deps.sh --bench   the Linux build and what the benchmark runs
 set -eu
 
 native="cmake make g++ valgrind clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev python3 binutils util-linux"
 windows="man-db g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 wine32:i386"
 
-want="$native"
-[ "${1:-}" = "--native" ] || want="$native $windows"
+bench="hyperfine gnuplot-nox time"
+
+case "${1:-}" in
+  --native) want="$native" ;;
+  --bench) want="$native $bench" ;;
+  *) want="$native $windows" ;;
+esac
 
 missing=""
 for p in $want; do
