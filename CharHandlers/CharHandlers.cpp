@@ -22,9 +22,9 @@ tFileWrite::~tFileWrite() {
   if (!Temp.empty()) platform::RemoveFile(Temp);  // never committed
 }
 
-void tFileWrite::PutString(const std::string& s) {
-  const char* p = s.data();
-  std::size_t left = s.size();
+void tFileWrite::PutBytes(const char* bytes, std::size_t length) {
+  const char* p = bytes;
+  std::size_t left = length;
   while (left > 0) {
     if (Count >= kBufferSize) Flush();
     std::size_t n = kBufferSize - Count;

@@ -72,7 +72,8 @@ class tFileWrite final : public tCharHandler {
   }
   // The same bytes and the same writes as Put byte by byte, without the
   // per-byte call.
-  void PutString(const std::string& s);
+  void PutString(const std::string& s) { PutBytes(s.data(), s.size()); }
+  void PutBytes(const char* bytes, std::size_t length);
   void Flush();
   enum tCommit { Committed, NotWritten, NotPlaced };
   // Flushes and closes; the replacing form then puts the new file in place.

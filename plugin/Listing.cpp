@@ -2,6 +2,7 @@
 // reader's position is the only state that lasts from one call to the next.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "CharHandlers/CharHandlers.h"
 #include "plugin/EntryName.h"
@@ -69,16 +70,14 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   // The content runs to the next '<'. It is decoded a window at a time, so
   // an entry of any size needs no more memory than one window's bytes.
   tBase64Decoder decoder;
-  std::string decoded;
+  std::vector<char> decoded(tBase64Decoder::MaxOutput(tDiskRead::kWindowSize));
   while (!book.Eof) {
     const std::uint8_t* here = book.Here();
     std::uint32_t ahead = book.Ahead();
     const void* lt = std::memchr(here, '<', ahead);
     std::uint32_t span = lt ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
     if (writer.Status == 0) {
-      decoded.clear();
-      decoder.Feed(reinterpret_cast<const char*>(here), span, decoded);
-      writer.PutString(decoded);
+      writer.PutBytes(decoded.data(), decoder.Feed(reinterpret_cast<const char*>(here), span, decoded.data()));
     }
     book.Skip(span);
     if (lt) break;

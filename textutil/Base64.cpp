@@ -66,49 +66,77 @@ constexpr std::array<std::int8_t, 256> MakeDecodeTable() {
 
 constexpr std::array<std::int8_t, 256> kDecode = MakeDecodeTable();
 
+// The symbol values already shifted into place for each of the four places
+// of a group, with the top bit set for every byte that is not a plain symbol,
+// so one OR of four lookups both decodes a group and tells whether it can.
+constexpr std::uint32_t kNotPlain = 0x80000000u;
+
+constexpr std::array<std::uint32_t, 256> MakeShifted(int shift) {
+  std::array<std::uint32_t, 256> t{};
+  for (int c = 0; c < 256; ++c) {
+    std::int8_t v = kDecode[static_cast<std::size_t>(c)];
+    t[static_cast<std::size_t>(c)] = v < 0 ? kNotPlain : static_cast<std::uint32_t>(v) << shift;
+  }
+  return t;
+}
+
+constexpr std::array<std::uint32_t, 256> kPlace0 = MakeShifted(18), kPlace1 = MakeShifted(12), kPlace2 = MakeShifted(6),
+                                         kPlace3 = MakeShifted(0);
+
 }  // namespace
 
 void tBase64Decoder::Feed(const char* piece, std::size_t length, std::string& out) {
-  if (over_ || length == 0) return;
+  const std::size_t start = out.size();
+  out.resize(start + MaxOutput(length));
+  out.resize(start + Feed(piece, length, out.data() + start));
+}
+
+std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* out) {
+  if (over_ || length == 0) return 0;
   const auto* p = reinterpret_cast<const unsigned char*>(piece);
-  std::size_t start = out.size();
-  out.resize(start + (length / 4 + 1) * 3);
-  auto* o = reinterpret_cast<unsigned char*>(out.data()) + start;
+  auto* const first = reinterpret_cast<unsigned char*>(out);
+  auto* o = first;
+  // Local copies: the compiler may keep them in registers, since the output
+  // bytes cannot overwrite them.
+  unsigned count = count_;
+  std::uint32_t slot[4] = {slot_[0], slot_[1], slot_[2], slot_[3]};
   std::size_t i = 0;
   while (i < length) {
     // Whole groups of four plain symbols, the bulk of every line.
-    while (count_ == 0 && length - i >= 4) {
-      std::int8_t a = kDecode[p[i]], b = kDecode[p[i + 1]], c = kDecode[p[i + 2]], d = kDecode[p[i + 3]];
-      if ((a | b | c | d) < 0) break;  // a foreign byte or "=": one at a time below
-      std::uint32_t v = (static_cast<std::uint32_t>(a) << 18) | (static_cast<std::uint32_t>(b) << 12) |
-                        (static_cast<std::uint32_t>(c) << 6) | static_cast<std::uint32_t>(d);
-      o[0] = static_cast<unsigned char>(v >> 16);
-      o[1] = static_cast<unsigned char>(v >> 8);
-      o[2] = static_cast<unsigned char>(v);
-      o += 3;
-      i += 4;
+    if (count == 0) {
+      while (length - i >= 4) {
+        std::uint32_t v = kPlace0[p[i]] | kPlace1[p[i + 1]] | kPlace2[p[i + 2]] | kPlace3[p[i + 3]];
+        if (v & kNotPlain) break;  // a foreign byte or "=": one at a time below
+        o[0] = static_cast<unsigned char>(v >> 16);
+        o[1] = static_cast<unsigned char>(v >> 8);
+        o[2] = static_cast<unsigned char>(v);
+        o += 3;
+        i += 4;
+      }
+      if (i >= length) break;
     }
-    if (i >= length) break;
     std::int8_t v = kDecode[p[i++]];
     if (v == kSkip) continue;
     // Slot values widened with their sign: "=" (-1) in the first two places
     // sets bits of the output instead of ending the text.
-    slot_[count_++] = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
-    if (count_ < 4) continue;
-    count_ = 0;
-    *o++ = static_cast<unsigned char>((slot_[0] << 2) | (slot_[1] >> 4));
-    if (slot_[2] == 0xFFFFFFFFu) {
+    slot[count++] = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
+    if (count < 4) continue;
+    count = 0;
+    *o++ = static_cast<unsigned char>((slot[0] << 2) | (slot[1] >> 4));
+    if (slot[2] == 0xFFFFFFFFu) {
       over_ = true;
       break;
     }
-    *o++ = static_cast<unsigned char>((slot_[1] << 4) | (slot_[2] >> 2));
-    if (slot_[3] == 0xFFFFFFFFu) {
+    *o++ = static_cast<unsigned char>((slot[1] << 4) | (slot[2] >> 2));
+    if (slot[3] == 0xFFFFFFFFu) {
       over_ = true;
       break;
     }
-    *o++ = static_cast<unsigned char>((slot_[2] << 6) | slot_[3]);
+    *o++ = static_cast<unsigned char>((slot[2] << 6) | slot[3]);
   }
-  out.resize(static_cast<std::size_t>(o - reinterpret_cast<unsigned char*>(out.data())));
+  count_ = count;
+  for (int k = 0; k < 4; ++k) slot_[k] = slot[k];
+  return static_cast<std::size_t>(o - first);
 }
 
 std::string DecodeBase64(const std::string& text) {

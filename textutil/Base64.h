@@ -23,6 +23,11 @@ std::string DecodeBase64(const std::string& text);
 // whole text. Holds at most three symbols between pieces.
 class tBase64Decoder {
  public:
+  // The most bytes one piece of length bytes can complete.
+  static constexpr std::size_t MaxOutput(std::size_t length) { return (length / 4 + 1) * 3; }
+  // Writes the bytes the piece completes to out, which holds at least
+  // MaxOutput(length) bytes; returns their number.
+  std::size_t Feed(const char* piece, std::size_t length, char* out);
   // Appends the bytes the piece completes to out.
   void Feed(const char* piece, std::size_t length, std::string& out);
   // True once a group with "=" in its third or fourth place has ended the text.
