@@ -9,6 +9,16 @@
 
 namespace api {
 
+#ifdef _WIN32
+inline const std::string kSep = "\\";
+#else
+inline const std::string kSep = "/";
+#endif
+
+// The start and end of a small book; elements go between them.
+inline const std::string kHead = "<?xml version=\"1.0\"?>\r\n<FictionBook xmlns=\"x\">\r\n";
+inline const std::string kTail = "</FictionBook>\r\n";
+
 // The plug-in under test: FB2PACK_PLUGIN, or the one built beside the tests.
 const PluginLoader& Plugin();
 

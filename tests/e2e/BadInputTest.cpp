@@ -9,15 +9,15 @@
 #include "ApiHost.h"
 
 using api::Archive;
+using api::kHead;
+using api::kSep;
+using api::kTail;
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
 using testfiles::Slurp;
 using testfiles::Spit;
 
 namespace {
-
-const std::string kHead = "<?xml version=\"1.0\"?>\r\n<FictionBook xmlns=\"x\">\r\n";
-const std::string kTail = "</FictionBook>\r\n";
 
 std::string Utf16(const std::string& ascii) {
   std::string out = "\xFF\xFE";

@@ -12,18 +12,15 @@
 #include "platform/Faults.h"
 
 using api::Archive;
+using api::kHead;
+using api::kSep;
+using api::kTail;
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
 using testfiles::Slurp;
 using testfiles::Spit;
 
 namespace {
-
-#ifdef _WIN32
-const std::string kSep = "\\";
-#else
-const std::string kSep = "/";
-#endif
 
 using tSetFaultPlan = void(WCX_API*)(const tFaultPlan*);
 
@@ -41,9 +38,6 @@ class Faults {
  private:
   tSetFaultPlan set_ = nullptr;
 };
-
-const std::string kHead = "<?xml version=\"1.0\"?>\r\n<FictionBook xmlns=\"x\">\r\n";
-const std::string kTail = "</FictionBook>\r\n";
 
 // A book whose entries span several reader windows.
 std::string BigBook(std::string& first, std::string& second) {

@@ -7,18 +7,15 @@
 #include "ApiHost.h"
 
 using api::Archive;
+using api::kHead;
+using api::kSep;
+using api::kTail;
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
 using testfiles::Slurp;
 using testfiles::Spit;
 
 namespace {
-
-#ifdef _WIN32
-const char kSep = '\\';
-#else
-const char kSep = '/';
-#endif
 
 // A base64 element in the layout books use: lines of 76 characters.
 std::string Element(const std::string& id, const std::string& bytes) {

@@ -7,23 +7,13 @@
 #include "ApiHost.h"
 
 using api::Archive;
+using api::kHead;
+using api::kSep;
+using api::kTail;
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
 using testfiles::Slurp;
 using testfiles::Spit;
-
-namespace {
-
-#ifdef _WIN32
-const std::string kSep = "\\";
-#else
-const std::string kSep = "/";
-#endif
-
-const std::string kHead = "<?xml version=\"1.0\"?>\r\n<FictionBook xmlns=\"x\">\r\n";
-const std::string kTail = "</FictionBook>\r\n";
-
-}  // namespace
 
 TEST(Delete, RemovesExactlyTheElementAndKeepsTheBytesAround) {
   ScratchDir dir;
