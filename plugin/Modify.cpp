@@ -56,8 +56,8 @@ int LoadBook(const std::string& path, std::string& text) {
   return HasRootTag(text) ? E_SUCCESS : E_UNKNOWN_FORMAT;
 }
 
-int SaveBook(const std::string& path, const std::string& text) {
-  switch (SaveFileReplacing(path, text)) {
+int SaveBook(const std::string& path, std::initializer_list<std::string_view> parts) {
+  switch (SaveFileReplacing(path, parts)) {
     case tFileStatus::Ok: return E_SUCCESS;
     case tFileStatus::CreateFailed: return E_ECREATE;
     default: return E_EWRITE;
@@ -74,13 +74,17 @@ bool Listed(const std::vector<std::string>& names, const std::string& name) {
 
 // Removes every element whose reported name is in names. An element that
 // must go but whose end cannot be told (no end tag of its own) makes the
-// whole removal fail with E_BAD_ARCHIVE rather than cut into its neighbours.
+// whole removal fail with E_BAD_ARCHIVE rather than cut into its neighbours
+// (the text is then of no further use).
+//
+// The kept bytes move down within the text itself: a book is held once, not
+// twice. Everything from the scan position on is still as read.
 int RemoveElements(std::string& text, const std::vector<std::string>& names) {
   constexpr std::string_view kStart = "<binary";
   constexpr std::string_view kEnd = "</binary>";
-  std::string out;
   bool removed = false;
-  std::size_t kept = 0;  // text before this has been decided
+  std::size_t kept = 0;     // text before this has been decided
+  std::size_t written = 0;  // and its kept bytes now end here
   std::size_t scan = 0;
   for (;;) {
     std::size_t start = text.find(kStart, scan);
@@ -104,15 +108,15 @@ int RemoveElements(std::string& text, const std::vector<std::string>& names) {
       if (endTag == std::string::npos || (next != std::string::npos && next < endTag)) return E_BAD_ARCHIVE;
       end = endTag + kEnd.size();
     }
-    if (!removed) out.reserve(text.size());
+    if (removed) std::memmove(text.data() + written, text.data() + kept, start - kept);
+    written += start - kept;
     removed = true;
-    out.append(text, kept, start - kept);
     kept = end;
     scan = end;
   }
   if (removed) {
-    out.append(text, kept, std::string::npos);
-    text.swap(out);
+    std::memmove(text.data() + written, text.data() + kept, text.size() - kept);
+    text.resize(written + text.size() - kept);
   }
   return E_SUCCESS;
 }
@@ -124,7 +128,7 @@ int DeleteEntries(const char* packedFile, const char* deleteList) {
   std::string text;
   if (int rc = LoadBook(packedFile, text); rc != E_SUCCESS) return rc;
   if (int rc = RemoveElements(text, NameList(deleteList)); rc != E_SUCCESS) return rc;
-  return SaveBook(packedFile, text);
+  return SaveBook(packedFile, {text});
 }
 
 int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
@@ -157,8 +161,9 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   if (int rc = RemoveElements(text, replaced); rc != E_SUCCESS) return rc;
   std::size_t at = text.find("</FictionBook");
   if (at == std::string::npos || InsideTag(text, at)) return E_UNKNOWN_FORMAT;
-  text.insert(at, pieces);
-  return SaveBook(packedFile, text);
+  // Written around the new elements rather than inserted: no second copy of the book.
+  std::string_view whole(text);
+  return SaveBook(packedFile, {whole.substr(0, at), pieces, whole.substr(at)});
 }
 
 }  // namespace fb2pack

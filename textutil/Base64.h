@@ -23,13 +23,22 @@ std::string DecodeBase64(const std::string& text);
 // whole text. Holds at most three symbols between pieces.
 class tBase64Decoder {
  public:
-  // The most bytes one piece of length bytes can complete.
-  static constexpr std::size_t MaxOutput(std::size_t length) { return (length / 4 + 1) * 3; }
+  // Wide decodes runs of plain symbols sixteen at a time where the processor
+  // allows it; Narrow always goes a group at a time. Both give the same bytes.
+  enum tPath { Wide, Narrow };
+  explicit tBase64Decoder(tPath path = Wide);
+
+  // The room out needs for one piece of length bytes: the most bytes the
+  // piece can complete, and a margin for whole-block stores.
+  static constexpr std::size_t MaxOutput(std::size_t length) { return (length / 4 + 1) * 3 + 16; }
   // Writes the bytes the piece completes to out, which holds at least
-  // MaxOutput(length) bytes; returns their number.
+  // MaxOutput(length) bytes (those past the result are scratch); returns
+  // their number.
   std::size_t Feed(const char* piece, std::size_t length, char* out);
   // Appends the bytes the piece completes to out.
   void Feed(const char* piece, std::size_t length, std::string& out);
+  // True when this decoder takes the wide path.
+  bool UsesWidePath() const { return wide_; }
   // True once a group with "=" in its third or fourth place has ended the text.
   bool Over() const { return over_; }
 
@@ -37,4 +46,5 @@ class tBase64Decoder {
   std::uint32_t slot_[4] = {};
   unsigned count_ = 0;
   bool over_ = false;
+  bool wide_;
 };

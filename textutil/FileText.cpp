@@ -53,6 +53,10 @@ tFileStatus LoadFile(const std::string& name, std::string& text) {
   } else if (size > kMaxText) {
     status = tFileStatus::TooLarge;
   } else {
+    // A book is read and edited whole: large pages spare the system most of
+    // the work of handing the memory out page by page.
+    text.reserve(static_cast<std::size_t>(size));
+    platform::AdviseWholeUse(text.data(), static_cast<std::size_t>(size));
     text.resize(static_cast<std::size_t>(size));
     std::size_t got = platform::Read(h, text.data(), text.size());
     if (got != text.size()) {
@@ -83,10 +87,18 @@ std::intptr_t CreateSibling(const std::string& target, std::string& created) {
 }
 
 tFileStatus SaveFileReplacing(const std::string& name, const std::string& text) {
+  return SaveFileReplacing(name, {std::string_view(text)});
+}
+
+tFileStatus SaveFileReplacing(const std::string& name, std::initializer_list<std::string_view> parts) {
   std::string temp;
   platform::FileHandle h = CreateSibling(name, temp);
   if (h == platform::InvalidHandle) return tFileStatus::CreateFailed;
-  bool ok = platform::Write(h, text.data(), text.size()) == text.size() && platform::Sync(h);
+  bool ok = true;
+  for (std::string_view part : parts) {
+    ok = ok && platform::Write(h, part.data(), part.size()) == part.size();
+  }
+  ok = ok && platform::Sync(h);
   platform::Close(h);
   // Permission bits travel from the old book; without them the new one may
   // end up more open (or more closed) than the user left it.

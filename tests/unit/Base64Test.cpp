@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
+#include <random>
 #include <vector>
 
 #include "TestFiles.h"
@@ -127,4 +130,73 @@ TEST(Base64, PaddingInTheFirstTwoPlacesSetsBitsAndGoesOn) {
   EXPECT_EQ(DecodeBase64("A=AA"), Bytes({0xFF, 0xF0, 0x00}));
   EXPECT_EQ(DecodeBase64("=AAATWFu"), Bytes({0xFC, 0x00, 0x00, 'M', 'a', 'n'}));
   EXPECT_EQ(DecodeBase64("==AA"), Bytes({0xFF, 0xF0, 0x00}));
+}
+
+namespace {
+
+std::string DecodeWith(tBase64Decoder::tPath path, const std::string& text) {
+  tBase64Decoder decoder(path);
+  std::string out;
+  decoder.Feed(text.data(), text.size(), out);
+  return out;
+}
+
+}  // namespace
+
+TEST(Base64, WidePathAgreesOnEveryByteValueInEveryPlaceOfABlock) {
+  // Which path ran shows in the log: on a processor without the wide
+  // instructions both decoders go the narrow way.
+  std::cout << "wide path: " << (tBase64Decoder().UsesWidePath() ? "yes" : "no") << "\n";
+  EXPECT_FALSE(tBase64Decoder(tBase64Decoder::Narrow).UsesWidePath());
+  const std::string plain = EncodeBase64(RandomBytes(48, 9)).substr(0, 64);
+  for (int b = 0; b < 256; ++b) {
+    for (std::size_t at = 0; at < 36; ++at) {
+      std::string text = plain;
+      text[at] = static_cast<char>(b);
+      ASSERT_EQ(DecodeWith(tBase64Decoder::Wide, text), DecodeWith(tBase64Decoder::Narrow, text))
+          << "byte " << b << " at " << at;
+    }
+  }
+  // Every symbol's value, through the wide path: the whole alphabet, in each
+  // of the four places of a group.
+  std::string alphabet(Base64Alphabet);
+  for (std::size_t rotate = 0; rotate < 4; ++rotate) {
+    std::string text = alphabet.substr(rotate) + alphabet.substr(0, rotate);
+    EXPECT_EQ(DecodeWith(tBase64Decoder::Wide, text), DecodeWith(tBase64Decoder::Narrow, text));
+    EXPECT_EQ(EncodeBase64(DecodeWith(tBase64Decoder::Wide, text)), text);
+  }
+}
+
+TEST(Base64, PiecesGiveTheBytesOfTheWholeTextAndStayInTheirRoom) {
+  // Texts of plain runs broken by line ends, indentation, foreign bytes and
+  // the odd "=", cut into pieces at random places.
+  std::mt19937 rng(7);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    while (text.size() < 600) {
+      switch (rng() % 8) {
+        case 0: text += "\r\n"; break;
+        case 1: text += std::string(rng() % 9, ' '); break;
+        case 2: text += static_cast<char>(rng() % 256); break;
+        case 3:
+          if (rng() % 6 == 0) text += '=';
+          break;
+        default: text += EncodeBase64(RandomBytes(rng() % 60, static_cast<unsigned>(rng()))); break;
+      }
+    }
+    const std::string whole = DecodeWith(tBase64Decoder::Narrow, text);
+    tBase64Decoder decoder;
+    std::string got;
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t length = std::min<std::size_t>(text.size() - at, rng() % 70);
+      // The room the decoder asks for and a fenced margin behind it.
+      std::vector<char> room(tBase64Decoder::MaxOutput(length) + 8, '\x5A');
+      std::size_t n = decoder.Feed(text.data() + at, length, room.data());
+      ASSERT_LE(n, tBase64Decoder::MaxOutput(length) - 16);
+      for (std::size_t k = room.size() - 8; k < room.size(); ++k) ASSERT_EQ(room[k], '\x5A');
+      got.append(room.data(), n);
+      at += length;
+    }
+    ASSERT_EQ(got, whole) << "round " << round;
+  }
 }
