@@ -64,10 +64,6 @@ bool RemoveFile(const std::string& name);
 // Gives to the permission bits of from; false when they cannot be copied.
 bool CopyPermissions(const std::string& from, const std::string& to);
 
-// Tells the system that a large buffer about to be filled will be used
-// whole, so it may back it with large pages; a hint, never an error.
-void AdviseWholeUse(void* buffer, std::size_t size);
-
 // Lower-cases n bytes in place in the system's 8-bit code page.
 void LowerCase(char* text, std::size_t n);
 // True when c starts a double-byte character in the system code page.

@@ -3,7 +3,6 @@
 // both without waiting, so a file open for reading cannot be written by us.
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -140,19 +139,6 @@ bool CopyPermissions(const std::string& from, const std::string& to) {
   struct stat st {};
   if (::stat(from.c_str(), &st) != 0) return false;
   return ::chmod(to.c_str(), st.st_mode & 07777) == 0;
-}
-
-void AdviseWholeUse(void* buffer, std::size_t size) {
-#ifdef MADV_HUGEPAGE
-  // Only whole pages inside the buffer can take the advice.
-  const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(buffer) + page - 1) / page * page;
-  std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(buffer) + size) / page * page;
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-#else
-  (void)buffer;
-  (void)size;
-#endif
 }
 
 void LowerCase(char* text, std::size_t n) {

@@ -112,8 +112,6 @@ bool CopyPermissions(const std::string& from, const std::string& to) {
   return SetFileAttributesA(to.c_str(), keep ? keep : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
-void AdviseWholeUse(void*, std::size_t) {}
-
 void LowerCase(char* text, std::size_t n) {
   if (n > 0) CharLowerBuffA(text, static_cast<DWORD>(n));
 }

@@ -53,10 +53,6 @@ tFileStatus LoadFile(const std::string& name, std::string& text) {
   } else if (size > kMaxText) {
     status = tFileStatus::TooLarge;
   } else {
-    // A book is read and edited whole: large pages spare the system most of
-    // the work of handing the memory out page by page.
-    text.reserve(static_cast<std::size_t>(size));
-    platform::AdviseWholeUse(text.data(), static_cast<std::size_t>(size));
     text.resize(static_cast<std::size_t>(size));
     std::size_t got = platform::Read(h, text.data(), text.size());
     if (got != text.size()) {
