@@ -2,11 +2,13 @@
 // reader's Next, the pattern finder, the tag scanner and the base64 codec.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "CharHandlers/CharHandlers.h"
 #include "reader/SeqRead.h"
@@ -61,6 +63,23 @@ void BM_DecodeBase64(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_DecodeBase64)->Arg(1 << 22);
+
+// Extraction's way: a window at a time into a reused buffer, on each path.
+void BM_DecoderFeed(benchmark::State& state) {
+  std::string text = EncodeBase64(Random(1 << 22));
+  const auto path = state.range(0) ? tBase64Decoder::Wide : tBase64Decoder::Narrow;
+  constexpr std::size_t kWindow = 32768;
+  std::vector<char> out(tBase64Decoder::MaxOutput(kWindow));
+  for (auto _ : state) {
+    tBase64Decoder decoder(path);
+    for (std::size_t at = 0; at < text.size(); at += kWindow) {
+      benchmark::DoNotOptimize(decoder.Feed(text.data() + at, std::min(kWindow, text.size() - at), out.data()));
+    }
+  }
+  state.SetLabel(tBase64Decoder(path).UsesWidePath() ? "wide" : "narrow");
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_DecoderFeed)->Arg(0)->Arg(1);
 
 void BM_EncodeBase64(benchmark::State& state) {
   std::string data = Random(static_cast<std::size_t>(state.range(0)));
