@@ -56,7 +56,7 @@ int LoadBook(const std::string& path, std::string& text) {
   return HasRootTag(text) ? E_SUCCESS : E_UNKNOWN_FORMAT;
 }
 
-int SaveBook(const std::string& path, std::initializer_list<std::string_view> parts) {
+int SaveBook(const std::string& path, const std::vector<std::string_view>& parts) {
   switch (SaveFileReplacing(path, parts)) {
     case tFileStatus::Ok: return E_SUCCESS;
     case tFileStatus::CreateFailed: return E_ECREATE;
@@ -72,19 +72,16 @@ bool Listed(const std::vector<std::string>& names, const std::string& name) {
   return false;
 }
 
-// Removes every element whose reported name is in names. An element that
-// must go but whose end cannot be told (no end tag of its own) makes the
-// whole removal fail with E_BAD_ARCHIVE rather than cut into its neighbours
-// (the text is then of no further use).
-//
-// The kept bytes move down within the text itself: a book is held once, not
-// twice. Everything from the scan position on is still as read.
-int RemoveElements(std::string& text, const std::vector<std::string>& names) {
+// The parts of text that stay when every element whose reported name is in
+// names goes, in order; nothing is copied. An element that must go but whose
+// end cannot be told (no end tag of its own) makes the whole removal fail
+// with E_BAD_ARCHIVE rather than cut into its neighbours.
+int KeptParts(const std::string& text, const std::vector<std::string>& names, std::vector<std::string_view>& kept) {
   constexpr std::string_view kStart = "<binary";
   constexpr std::string_view kEnd = "</binary>";
-  bool removed = false;
-  std::size_t kept = 0;     // text before this has been decided
-  std::size_t written = 0;  // and its kept bytes now end here
+  const std::string_view whole(text);
+  kept.clear();
+  std::size_t from = 0;  // text before this has been decided
   std::size_t scan = 0;
   for (;;) {
     std::size_t start = text.find(kStart, scan);
@@ -108,17 +105,23 @@ int RemoveElements(std::string& text, const std::vector<std::string>& names) {
       if (endTag == std::string::npos || (next != std::string::npos && next < endTag)) return E_BAD_ARCHIVE;
       end = endTag + kEnd.size();
     }
-    if (removed) std::memmove(text.data() + written, text.data() + kept, start - kept);
-    written += start - kept;
-    removed = true;
-    kept = end;
+    if (start > from) kept.push_back(whole.substr(from, start - from));
+    from = end;
     scan = end;
   }
-  if (removed) {
-    std::memmove(text.data() + written, text.data() + kept, text.size() - kept);
-    text.resize(written + text.size() - kept);
-  }
+  if (from < text.size() || kept.empty()) kept.push_back(whole.substr(from));
   return E_SUCCESS;
+}
+
+// Makes text the kept parts joined, moving them down within the text itself:
+// a book is held once, not twice.
+void KeepOnly(std::string& text, const std::vector<std::string_view>& kept) {
+  std::size_t written = 0;
+  for (std::string_view part : kept) {
+    if (part.data() != text.data() + written) std::memmove(text.data() + written, part.data(), part.size());
+    written += part.size();
+  }
+  text.resize(written);
 }
 
 }  // namespace
@@ -127,8 +130,10 @@ int DeleteEntries(const char* packedFile, const char* deleteList) {
   if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
   std::string text;
   if (int rc = LoadBook(packedFile, text); rc != E_SUCCESS) return rc;
-  if (int rc = RemoveElements(text, NameList(deleteList)); rc != E_SUCCESS) return rc;
-  return SaveBook(packedFile, {text});
+  // The kept parts go to the new book as they lie in the old one's text.
+  std::vector<std::string_view> kept;
+  if (int rc = KeptParts(text, NameList(deleteList), kept); rc != E_SUCCESS) return rc;
+  return SaveBook(packedFile, kept);
 }
 
 int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
@@ -158,7 +163,9 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
     pieces += EncodeBase64(content);
     pieces += "</binary>\r\n";
   }
-  if (int rc = RemoveElements(text, replaced); rc != E_SUCCESS) return rc;
+  std::vector<std::string_view> kept;
+  if (int rc = KeptParts(text, replaced, kept); rc != E_SUCCESS) return rc;
+  if (kept.size() != 1 || kept[0].size() != text.size()) KeepOnly(text, kept);
   std::size_t at = text.find("</FictionBook");
   if (at == std::string::npos || InsideTag(text, at)) return E_UNKNOWN_FORMAT;
   // Written around the new elements rather than inserted: no second copy of the book.

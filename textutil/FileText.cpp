@@ -86,7 +86,7 @@ tFileStatus SaveFileReplacing(const std::string& name, const std::string& text) 
   return SaveFileReplacing(name, {std::string_view(text)});
 }
 
-tFileStatus SaveFileReplacing(const std::string& name, std::initializer_list<std::string_view> parts) {
+tFileStatus SaveFileReplacing(const std::string& name, const std::vector<std::string_view>& parts) {
   std::string temp;
   platform::FileHandle h = CreateSibling(name, temp);
   if (h == platform::InvalidHandle) return tFileStatus::CreateFailed;

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The bytes from offset up to, not including, the smaller of limit and the
 // file's length; empty when the file cannot be opened or read.
@@ -31,7 +31,7 @@ tFileStatus LoadFile(const std::string& name, std::string& text);
 tFileStatus SaveFileReplacing(const std::string& name, const std::string& text);
 // The same for a text given as parts, written one after another, so that an
 // edited text need not be joined in memory first.
-tFileStatus SaveFileReplacing(const std::string& name, std::initializer_list<std::string_view> parts);
+tFileStatus SaveFileReplacing(const std::string& name, const std::vector<std::string_view>& parts);
 
 // Creates a new, empty file in the folder of target, under a name no other
 // file has; its name is returned in created. InvalidHandle when none can be made.
