@@ -43,6 +43,9 @@ std::size_t Write(FileHandle h, const void* buffer, std::size_t count);
 
 // Makes the written bytes durable before a file is put in another's place.
 bool Sync(FileHandle h);
+// Starts writing count bytes from offset out to the disk without waiting, so
+// that a later Sync has less to wait for; a hint, it never fails.
+void StartFlush(FileHandle h, std::uint64_t offset, std::uint64_t count);
 
 // Closes a handle; InvalidHandle is accepted and ignored.
 void Close(FileHandle h);

@@ -98,6 +98,18 @@ std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t co
 
 bool FB2PACK_SEAM(Sync)(FileHandle h) { return h != InvalidHandle && ::fsync(Fd(h)) == 0; }
 
+void StartFlush(FileHandle h, std::uint64_t offset, std::uint64_t count) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  if (h != InvalidHandle) {
+    ::sync_file_range(Fd(h), static_cast<off_t>(offset), static_cast<off_t>(count), SYNC_FILE_RANGE_WRITE);
+  }
+#else
+  (void)h;
+  (void)offset;
+  (void)count;
+#endif
+}
+
 void Close(FileHandle h) {
   if (h != InvalidHandle) ::close(Fd(h));
 }

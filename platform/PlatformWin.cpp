@@ -79,6 +79,9 @@ std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t co
 
 bool FB2PACK_SEAM(Sync)(FileHandle h) { return FlushFileBuffers(H(h)) != 0; }
 
+// Windows has no call that starts a flush without waiting for it.
+void StartFlush(FileHandle, std::uint64_t, std::uint64_t) {}
+
 void Close(FileHandle h) {
   if (h != InvalidHandle) CloseHandle(H(h));
 }

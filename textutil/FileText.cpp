@@ -90,9 +90,19 @@ tFileStatus SaveFileReplacing(const std::string& name, const std::vector<std::st
   std::string temp;
   platform::FileHandle h = CreateSibling(name, temp);
   if (h == platform::InvalidHandle) return tFileStatus::CreateFailed;
+  // Written in slices, each sent on to the disk as soon as it is written:
+  // the flush before the new file takes the book's place then has little
+  // left to wait for.
+  constexpr std::size_t kSlice = 8 << 20;
   bool ok = true;
+  std::uint64_t written = 0;
   for (std::string_view part : parts) {
-    ok = ok && platform::Write(h, part.data(), part.size()) == part.size();
+    for (std::size_t at = 0; ok && at < part.size(); at += kSlice) {
+      std::size_t n = part.size() - at < kSlice ? part.size() - at : kSlice;
+      ok = platform::Write(h, part.data() + at, n) == n;
+      platform::StartFlush(h, written, n);
+      written += n;
+    }
   }
   ok = ok && platform::Sync(h);
   platform::Close(h);
