@@ -60,6 +60,15 @@ TEST(SaveFileReplacing, ReplacesTheWholeFileAndLeavesNothingBeside) {
   EXPECT_EQ(dir.Count(), 1u);
 }
 
+TEST(SaveFileReplacing, PartsLargerThanAWriteSliceArriveWholeAndInOrder) {
+  ScratchDir dir;
+  Spit(dir.File("book"), "old");
+  const std::string a = RandomBytes(5 << 20, 1), b = RandomBytes((9 << 20) + 3, 2), c = RandomBytes(17 << 20, 3);
+  EXPECT_EQ(SaveFileReplacing(dir.File("book"), {a, std::string_view(), b, c}), tFileStatus::Ok);
+  EXPECT_TRUE(Slurp(dir.File("book")) == a + b + c);
+  EXPECT_EQ(dir.Count(), 1u);
+}
+
 TEST(SaveFileReplacing, FailsWithoutTouchingABookHeldByAReader) {
   ScratchDir dir;
   Spit(dir.File("book"), "old");
