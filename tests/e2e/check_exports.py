@@ -17,6 +17,7 @@ SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ntdl
 def pe_tables(objdump, path):
     out = subprocess.run([objdump, "-p", path], check=True, capture_output=True, text=True).stdout
     exports, imports, in_names = [], [], False
+    fmt = re.search(r"file format (\S+)", out)
     for line in out.splitlines():
         if "[Ordinal/Name Pointer] Table" in line:
             in_names = True
@@ -31,7 +32,7 @@ def pe_tables(objdump, path):
         m = re.match(r"\s*DLL Name:\s*(\S+)", line)
         if m:
             imports.append(m.group(1).lower())
-    return exports, imports
+    return exports, imports, fmt.group(1) if fmt else None
 
 
 def elf_exports(path):
@@ -47,16 +48,19 @@ def elf_exports(path):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--objdump")
+    ap.add_argument("--format", help="the object format every Windows file must have (pei-i386, pei-x86-64)")
     ap.add_argument("plugin")
     ap.add_argument("others", nargs="*", help="more Windows files whose imports are checked")
     args = ap.parse_args()
     failures = []
     if args.objdump:
-        exports, imports = pe_tables(args.objdump, args.plugin)
+        exports, _, _ = pe_tables(args.objdump, args.plugin)
         if sorted(exports) != TEN:
             failures.append(f"{args.plugin}: exports {sorted(exports)}")
         for path in [args.plugin] + args.others:
-            _, imps = pe_tables(args.objdump, path) if path != args.plugin else (None, imports)
+            _, imps, fmt = pe_tables(args.objdump, path)
+            if args.format and fmt != args.format:
+                failures.append(f"{path}: format {fmt}, not {args.format}")
             foreign = [d for d in imps if d not in SYSTEM_DLLS and not d.startswith("api-ms-win-")]
             if foreign:
                 failures.append(f"{path}: imports non-system DLLs {foreign}")

@@ -36,7 +36,12 @@ def is_wine():
 
 def is_wine_args():
     """is_wine() for decorators, which run before the arguments are parsed."""
-    return "--runner" in sys.argv and "wine" in sys.argv[sys.argv.index("--runner") + 1]
+    for i, arg in enumerate(sys.argv):
+        if arg.startswith("--runner="):
+            return "wine" in arg
+        if arg == "--runner" and i + 1 < len(sys.argv):
+            return "wine" in sys.argv[i + 1]
+    return False
 
 
 def b64_lines(data, width, eol="\r\n", indent=""):
