@@ -11,15 +11,15 @@ tFileWrite::tFileWrite(const std::string& name) {
   platform::SeekEnd(Handle);
 }
 
-tFileWrite::tFileWrite(const std::string& name, tReplacing) : Target(name) {
-  Handle = CreateSibling(name, Temp);
+tFileWrite::tFileWrite(const std::string& name, tReplacing)
+    : Replacement(std::make_unique<tReplacement>(name, tReplacement::Extraction)) {
+  Handle = Replacement->Create() ? Replacement->Handle() : platform::InvalidHandle;
   Status = Handle == platform::InvalidHandle ? -1 : 0;
 }
 
 tFileWrite::~tFileWrite() {
   Flush();
-  platform::Close(Handle);
-  if (!Temp.empty()) platform::RemoveFile(Temp);  // never committed
+  if (!Replacement) platform::Close(Handle);  // a replacement closes its own file
 }
 
 void tFileWrite::PutBytes(const char* bytes, std::size_t length) {
@@ -48,13 +48,19 @@ void tFileWrite::Flush() {
 tFileWrite::tCommit tFileWrite::Commit() {
   Flush();
   tCommit result = Handle != platform::InvalidHandle && !WriteFailed ? Committed : NotWritten;
-  platform::Close(Handle);
+  if (!Replacement) {
+    platform::Close(Handle);
+    Handle = platform::InvalidHandle;
+    return result;
+  }
   Handle = platform::InvalidHandle;
-  if (Temp.empty()) return result;
-  if (result == Committed && !platform::MoveOver(Temp, Target)) result = NotPlaced;
-  if (result != Committed) platform::RemoveFile(Temp);
-  Temp.clear();
-  return result;
+  if (result != Committed) return NotWritten;
+  switch (Replacement->Commit()) {
+    case tReplacement::Committed: return Committed;
+    case tReplacement::NotWritten: return NotWritten;
+    case tReplacement::NotPlaced: return NotPlaced;
+  }
+  return NotPlaced;
 }
 
 void tFinder::SetPattern(const std::string& pattern) {

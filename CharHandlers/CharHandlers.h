@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/Platform.h"
+
+class tReplacement;
 
 class tCharHandler {
  public:
@@ -81,8 +84,7 @@ class tFileWrite final : public tCharHandler {
   tCommit Commit();
 
  private:
-  std::string Target;
-  std::string Temp;
+  std::unique_ptr<tReplacement> Replacement;  // the replacing form's new file
 };
 
 // Counts the occurrences of a pattern (of at most 256 bytes) in the bytes put,

@@ -10,8 +10,8 @@ namespace platform {
 std::size_t RealRead(FileHandle h, void* buffer, std::size_t count);
 std::size_t RealWrite(FileHandle h, const void* buffer, std::size_t count);
 bool RealSync(FileHandle h);
-FileHandle RealCreateNew(const std::string& name);
-bool RealMoveOver(const std::string& from, const std::string& to);
+bool RealCreateBeside(const std::string& folder, const std::string& prefix, unsigned mode, NewFile& file);
+bool RealPlaceOver(NewFile& file, const std::string& target, FileHandle held);
 
 namespace {
 
@@ -48,14 +48,14 @@ bool Sync(FileHandle h) {
   return ++s.syncs != s.plan.FailSyncAt && RealSync(h);
 }
 
-FileHandle CreateNew(const std::string& name) {
+bool CreateBeside(const std::string& folder, const std::string& prefix, unsigned mode, NewFile& file) {
   Counters& s = State();
-  return ++s.creates == s.plan.FailCreateAt ? InvalidHandle : RealCreateNew(name);
+  return ++s.creates != s.plan.FailCreateAt && RealCreateBeside(folder, prefix, mode, file);
 }
 
-bool MoveOver(const std::string& from, const std::string& to) {
+bool PlaceOver(NewFile& file, const std::string& target, FileHandle held) {
   Counters& s = State();
-  return ++s.moves != s.plan.FailMoveAt && RealMoveOver(from, to);
+  return ++s.moves != s.plan.FailMoveAt && RealPlaceOver(file, target, held);
 }
 
 }  // namespace platform

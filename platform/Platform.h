@@ -55,17 +55,57 @@ void Close(FileHandle h);
 FileHandle OpenAlways(const std::string& name);
 // Creates a file or truncates an existing one, for writing with read sharing.
 FileHandle CreateAlways(const std::string& name);
-// Creates a file that must not exist yet, for writing, without sharing.
-FileHandle CreateNew(const std::string& name);
 
-// Puts the file from over the file to, in one step: readers of to see the
-// old file or the new one, never a mix. Fails (and changes nothing) while
-// another handle holds to open, as a reader or a writer.
-bool MoveOver(const std::string& from, const std::string& to);
+// The file a path finally names, every symbolic link on the way followed;
+// the path as given when its last part is no link or cannot be resolved.
+std::string FinalPath(const std::string& name);
+
+enum class RewriteOpen { Opened, NotAFile, ReadOnly, Busy };
+// Opens an existing regular file for a rewrite: its bytes are read through
+// the handle, and it is held against every other rewrite (not against
+// readers) until the handle is closed. Waits up to waitMs for a rewrite that
+// holds it; the handle is always that of the file the name then names.
+// ReadOnly: the handle can read the file, which cannot be replaced.
+FileHandle OpenForRewrite(const std::string& name, unsigned waitMs, RewriteOpen& result);
+
+// A file being written to take another's place.
+struct NewFile {
+  FileHandle Handle = InvalidHandle;
+  std::string Folder;  // ends in a separator, or is empty for the current folder
+  std::string Prefix;  // of its name in that folder
+  std::string Name;    // empty while it has none: unnamed until it is placed
+};
+// Creates the new file in folder, for writing, with the permission bits mode
+// (less the process's mask); unnamed where the system allows it, so that a
+// crash leaves nothing behind. Names are prefix, eight hex digits, ".tmp".
+bool CreateBeside(const std::string& folder, const std::string& prefix, unsigned mode, NewFile& file);
+// The permission bits of the regular file that name itself names (a link is
+// not followed), or -1 when it names none.
+int ModeOf(const std::string& name);
+// Gives the new file the permission bits of the file from names; with whole,
+// first its owner, group, extended attributes and ACLs where the process may
+// set them (their failure is no failure). False when the bits cannot be given.
+bool CopyIdentity(const std::string& from, FileHandle to, bool whole);
+// Puts the new file in target's place in one step (its handle is closed):
+// readers of target see the old file or the new one, never a mix. held is
+// the handle of a rewrite's OpenForRewrite, or InvalidHandle, when target
+// itself is replaced (a link there is replaced, not followed). Fails and
+// changes nothing while a reader holds target, when target is read-only,
+// and when it names something other than a regular file or a link.
+bool PlaceOver(NewFile& file, const std::string& target, FileHandle held);
+// Removes a new file that was not placed, and closes its handle.
+void Discard(NewFile& file);
+// Removes the files of folder named prefix, eight hex digits, ".tmp" that no
+// live process holds: what a killed rewrite left.
+void RemoveLeftovers(const std::string& folder, const std::string& prefix);
 // Removes a file; false when it cannot.
 bool RemoveFile(const std::string& name);
-// Gives to the permission bits of from; false when they cannot be copied.
-bool CopyPermissions(const std::string& from, const std::string& to);
+// Tells whether a file exists, and its size (the regular file a name
+// finally names; false for anything else).
+bool RegularFileSize(const std::string& name, std::uint64_t& size);
+
+// Waits about ms milliseconds.
+void Pause(unsigned ms);
 
 // Lower-cases n bytes in place in the system's 8-bit code page.
 void LowerCase(char* text, std::size_t n);

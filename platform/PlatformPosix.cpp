@@ -1,13 +1,19 @@
 // POSIX side of the platform layer. Windows share modes are imitated with
 // advisory flock locks: readers take a shared lock, writers an exclusive one,
 // both without waiting, so a file open for reading cannot be written by us.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
+#include <cstdlib>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -30,17 +36,68 @@ bool IsRegular(int fd) {
   return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-FileHandle OpenLocked(const std::string& name, int flags, int lock) {
+int OpenNoWait(const std::string& name, int flags, mode_t mode = 0666) {
   int fd;
   do {
-    fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
+    fd = ::open(name.c_str(), flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Opens without blocking: a FIFO or a device would otherwise wait for a
+// peer. Only regular files are kept, then set back to blocking input and output.
+int OpenRegular(const std::string& name, int flags) {
+  int fd = OpenNoWait(name, flags | O_NONBLOCK);
+  if (fd < 0) return -1;
+  if (!IsRegular(fd) || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
+FileHandle OpenLocked(const std::string& name, int flags, int lock) {
+  int fd = OpenRegular(name, flags);
   if (fd < 0) return InvalidHandle;
-  if (!IsRegular(fd) || !TryLock(fd, lock)) {
+  if (!TryLock(fd, lock)) {
     ::close(fd);
     return InvalidHandle;
   }
   return fd;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Rewrites exclude each other with a write lock of the open file description
+// (readers use flock, which such locks do not meet): it holds between two
+// calls in one process as between processes.
+bool TryRewriteLock(int fd) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+#ifdef F_OFD_SETLK
+  return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+#else
+  return ::fcntl(fd, F_SETLK, &fl) == 0;
+#endif
+}
+
+std::string Hex8(std::uint32_t n) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string s(8, '0');
+  for (int i = 7; i >= 0; --i, n >>= 4) s[static_cast<std::size_t>(i)] = kHex[n & 15];
+  return s;
+}
+
+bool IsOurTempName(const std::string& name, const std::string& prefix) {
+  if (name.size() != prefix.size() + 12 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+  for (std::size_t i = prefix.size(); i < prefix.size() + 8; ++i) {
+    char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
 }
 
 bool SizeOf(FileHandle h, std::uint64_t& size) {
@@ -126,31 +183,207 @@ FileHandle CreateAlways(const std::string& name) {
   return h;
 }
 
-FileHandle FB2PACK_SEAM(CreateNew)(const std::string& name) {
-  return OpenLocked(name, O_WRONLY | O_CREAT | O_EXCL, LOCK_EX);
+std::string FinalPath(const std::string& name) {
+  struct stat st {};
+  if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return name;
+  char* resolved = ::realpath(name.c_str(), nullptr);
+  if (resolved == nullptr) return name;
+  std::string path(resolved);
+  std::free(resolved);
+  return path;
 }
 
-bool FB2PACK_SEAM(MoveOver)(const std::string& from, const std::string& to) {
-  // Hold the target exclusively across the rename: a reader that has it open
-  // keeps it, as Windows refuses to replace a file that is open.
-  // Opening for writing also keeps a read-only target as it is, as on Windows.
-  int fd = ::open(to.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0 && errno != ENOENT) return false;
-  if (fd >= 0 && !TryLock(fd, LOCK_EX)) {
+FileHandle OpenForRewrite(const std::string& name, unsigned waitMs, RewriteOpen& result) {
+  struct timespec start {};
+  ::clock_gettime(CLOCK_MONOTONIC, &start);
+  for (;;) {
+    int fd = OpenRegular(name, O_RDWR);
+    if (fd < 0) {
+      int err = errno;
+      result = RewriteOpen::NotAFile;
+      if (err == EACCES || err == EROFS || err == EPERM || err == ETXTBSY) {
+        // Readable but not writable: it can be read, not replaced.
+        int ro = OpenRegular(name, O_RDONLY);
+        if (ro >= 0) {
+          result = RewriteOpen::ReadOnly;
+          return ro;
+        }
+      }
+      return InvalidHandle;
+    }
+    if (TryRewriteLock(fd)) {
+      // The lock is on the file; a rewrite that ended meanwhile may have put
+      // another file under the name.
+      struct stat held {}, named {};
+      if (::fstat(fd, &held) == 0 && ::stat(name.c_str(), &named) == 0 && SameFile(held, named)) {
+        result = RewriteOpen::Opened;
+        return fd;
+      }
+    }
     ::close(fd);
-    return false;
+    struct timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    long long elapsed = (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
+    if (elapsed >= static_cast<long long>(waitMs)) {
+      result = RewriteOpen::Busy;
+      return InvalidHandle;
+    }
+    Pause(10);
   }
-  bool ok = ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FB2PACK_SEAM(CreateBeside)(const std::string& folder, const std::string& prefix, unsigned mode, NewFile& file) {
+  file = NewFile{InvalidHandle, folder, prefix, {}};
+  const mode_t m = static_cast<mode_t>(mode & 0777);
+#ifdef O_TMPFILE
+  int fd = OpenNoWait(folder.empty() ? "." : folder, O_TMPFILE | O_WRONLY, m);
+  if (fd >= 0) {
+    TryLock(fd, LOCK_EX);  // held by a live process, once it has a name
+    file.Handle = fd;
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+#endif
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    std::string name = folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
+    int fd2 = OpenNoWait(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, m);
+    if (fd2 >= 0) {
+      TryLock(fd2, LOCK_EX);
+      file.Handle = fd2;
+      file.Name = name;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+int ModeOf(const std::string& name) {
+  struct stat st {};
+  if (::lstat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<int>(st.st_mode & 07777);
+}
+
+bool CopyIdentity(const std::string& from, FileHandle to, bool whole) {
+  struct stat st {};
+  if (to == InvalidHandle || ::lstat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (whole) {
+    // Owner first: a change of owner clears set-id bits, set again below.
+    if (::fchown(Fd(to), st.st_uid, st.st_gid) != 0) (void)!::fchown(Fd(to), static_cast<uid_t>(-1), st.st_gid);
+    // Extended attributes, and with them ACLs, as far as they may be set.
+    int src = OpenRegular(from, O_RDONLY);
+    if (src >= 0) {
+      ssize_t n = ::flistxattr(src, nullptr, 0);
+      std::vector<char> names(n > 0 ? static_cast<std::size_t>(n) : 0);
+      n = names.empty() ? 0 : ::flistxattr(src, names.data(), names.size());
+      std::vector<char> value;
+      for (ssize_t at = 0; at < n; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+        const char* key = names.data() + at;
+        ssize_t len = ::fgetxattr(src, key, nullptr, 0);
+        if (len < 0) continue;
+        value.resize(static_cast<std::size_t>(len) + 1);
+        len = ::fgetxattr(src, key, value.data(), value.size());
+        if (len >= 0) (void)::fsetxattr(Fd(to), key, value.data(), static_cast<std::size_t>(len), 0);
+      }
+      ::close(src);
+    }
+  }
+  return ::fchmod(Fd(to), st.st_mode & 07777) == 0;
+}
+
+bool FB2PACK_SEAM(PlaceOver)(NewFile& file, const std::string& target, FileHandle held) {
+  if (file.Handle == InvalidHandle) return false;
+  if (file.Name.empty()) {
+    // An unnamed file gets its name only now, complete and flushed.
+    std::string self = "/proc/self/fd/" + std::to_string(file.Handle);
+    for (int attempt = 0; attempt < 64 && file.Name.empty(); ++attempt) {
+      std::string name = file.Folder + file.Prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt)) + ".tmp";
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+          ::linkat(Fd(file.Handle), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        file.Name = name;
+      } else if (errno != EEXIST) {
+        return false;
+      }
+    }
+    if (file.Name.empty()) return false;
+  }
+  // Hold the target exclusively across the rename: a reader that has it open
+  // keeps it, as Windows refuses to replace a file that is open. Opening it
+  // for writing also keeps a read-only target as it is, as on Windows.
+  int fd = -1;
+  if (held != InvalidHandle) {
+    if (!TryLock(Fd(held), LOCK_EX)) return false;
+  } else {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) {
+      if (S_ISREG(st.st_mode)) {
+        fd = OpenNoWait(target, O_WRONLY | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0) return false;
+        if (!TryLock(fd, LOCK_EX)) {
+          ::close(fd);
+          return false;
+        }
+      } else if (!S_ISLNK(st.st_mode)) {
+        return false;  // a folder, FIFO or device is in the way
+      }
+    } else if (errno != ENOENT) {
+      return false;
+    }
+  }
+  bool ok = ::rename(file.Name.c_str(), target.c_str()) == 0;
   if (fd >= 0) ::close(fd);
+  if (held != InvalidHandle) ::flock(Fd(held), LOCK_UN);
+  if (ok) {
+    ::close(Fd(file.Handle));
+    file.Handle = InvalidHandle;
+    file.Name.clear();
+  }
   return ok;
+}
+
+void Discard(NewFile& file) {
+  if (!file.Name.empty()) ::unlink(file.Name.c_str());
+  Close(file.Handle);
+  file.Handle = InvalidHandle;
+  file.Name.clear();
+}
+
+void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> found;
+  while (const struct dirent* e = ::readdir(dir)) {
+    if (IsOurTempName(e->d_name, prefix)) found.push_back(folder + e->d_name);
+  }
+  ::closedir(dir);
+  for (const std::string& name : found) {
+    // A live writer holds its file locked; only files nobody holds go.
+    int fd = OpenNoWait(name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) continue;
+    struct stat held {}, named {};
+    if (TryLock(fd, LOCK_EX) && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        ::lstat(name.c_str(), &named) == 0 && SameFile(held, named)) {
+      ::unlink(name.c_str());
+    }
+    ::close(fd);
+  }
 }
 
 bool RemoveFile(const std::string& name) { return ::unlink(name.c_str()) == 0; }
 
-bool CopyPermissions(const std::string& from, const std::string& to) {
+bool RegularFileSize(const std::string& name, std::uint64_t& size) {
   struct stat st {};
-  if (::stat(from.c_str(), &st) != 0) return false;
-  return ::chmod(to.c_str(), st.st_mode & 07777) == 0;
+  if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  size = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+void Pause(unsigned ms) {
+  struct timespec t {};
+  t.tv_sec = static_cast<time_t>(ms / 1000);
+  t.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+  while (::nanosleep(&t, &t) != 0 && errno == EINTR) {
+  }
 }
 
 void LowerCase(char* text, std::size_t n) {

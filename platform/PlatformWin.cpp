@@ -18,11 +18,49 @@ constexpr DWORD kNormalSequential = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL
 // Writes and reads are issued in pieces a DWORD can count.
 constexpr std::size_t kMaxIo = 1u << 30;
 
+// Only files on disk are books, sources or targets: CON, NUL, pipes and the
+// like are refused before anything waits on them.
+HANDLE DiskFileOnly(HANDLE h) {
+  if (h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}
+
+bool IsDiskFileName(const std::string& name) {
+  DWORD attrs = GetFileAttributesA(name.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  HANDLE h = DiskFileOnly(CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+bool SameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION x{}, y{};
+  return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+         x.nFileIndexLow == y.nFileIndexLow;
+}
+
+std::string Hex8(std::uint32_t n) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string s(8, '0');
+  for (int i = 7; i >= 0; --i, n >>= 4) s[static_cast<std::size_t>(i)] = kHex[n & 15];
+  return s;
+}
+
+// Rewrites exclude each other with a lock on a byte far past the end of any
+// book, which no reader ever reads.
+constexpr DWORD kRewriteLockHigh = 0x40000000;
+
 }  // namespace
 
 FileHandle OpenRead(const std::string& name) {
-  return F(
-      CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNormalSequential, nullptr));
+  return F(DiskFileOnly(
+      CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNormalSequential, nullptr)));
 }
 
 bool FileInfoSize(FileHandle h, std::uint64_t& size) {
@@ -87,33 +125,149 @@ void Close(FileHandle h) {
 }
 
 FileHandle OpenAlways(const std::string& name) {
-  return F(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return F(DiskFileOnly(
+      CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 FileHandle CreateAlways(const std::string& name) {
-  return F(
-      CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, kNormalSequential, nullptr));
+  return F(DiskFileOnly(
+      CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, kNormalSequential, nullptr)));
 }
 
-FileHandle FB2PACK_SEAM(CreateNew)(const std::string& name) {
-  return F(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNormalSequential, nullptr));
+std::string FinalPath(const std::string& name) {
+  DWORD attrs = GetFileAttributesA(name.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return name;
+  HANDLE h = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return name;
+  char buffer[MAX_PATH + 8];
+  DWORD n = GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(h);
+  if (n == 0 || n >= sizeof buffer) return name;
+  std::string path(buffer, n);
+  if (path.rfind("\\\\?\\", 0) == 0 && path.size() > 6 && path[5] == ':') path.erase(0, 4);
+  return path;
 }
 
-bool FB2PACK_SEAM(MoveOver)(const std::string& from, const std::string& to) {
+FileHandle OpenForRewrite(const std::string& name, unsigned waitMs, RewriteOpen& result) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    // Shared for deleting and writing too, so that the replacement can take
+    // the name; readers, who share reading only, still keep it from doing so.
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, kNormalSequential, nullptr);
+    h = DiskFileOnly(h);
+    if (h == INVALID_HANDLE_VALUE) {
+      result = RewriteOpen::NotAFile;
+      return InvalidHandle;
+    }
+    DWORD attrs = GetFileAttributesA(name.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) {
+      result = RewriteOpen::ReadOnly;  // it can be read, not replaced
+      return F(h);
+    }
+    OVERLAPPED at{};
+    at.OffsetHigh = kRewriteLockHigh;
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      // A rewrite that ended meanwhile may have put another file under the name.
+      HANDLE named = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+      bool same = named != INVALID_HANDLE_VALUE && SameFile(h, named);
+      if (named != INVALID_HANDLE_VALUE) CloseHandle(named);
+      if (same) {
+        result = RewriteOpen::Opened;
+        return F(h);
+      }
+    }
+    CloseHandle(h);
+    if (GetTickCount() - start >= waitMs) {
+      result = RewriteOpen::Busy;
+      return InvalidHandle;
+    }
+    Sleep(10);
+  }
+}
+
+bool FB2PACK_SEAM(CreateBeside)(const std::string& folder, const std::string& prefix, unsigned, NewFile& file) {
+  // Windows has no unnamed files; a killed rewrite's file is removed by the
+  // next rewrite of the same book. The new file shares nothing while open.
+  file = NewFile{InvalidHandle, folder, prefix, {}};
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    std::string name = folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNormalSequential, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      file.Handle = F(h);
+      file.Name = name;
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
+}
+
+int ModeOf(const std::string& name) {
+  DWORD attrs = GetFileAttributesA(name.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) return -1;
+  return (attrs & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+}
+
+// Attributes, security and streams travel with ReplaceFile, in one step.
+bool CopyIdentity(const std::string&, FileHandle, bool) { return true; }
+
+bool FB2PACK_SEAM(PlaceOver)(NewFile& file, const std::string& target, FileHandle held) {
+  if (file.Handle == InvalidHandle) return false;
+  CloseHandle(H(file.Handle));
+  file.Handle = InvalidHandle;
+  if (held != InvalidHandle) {
+    // Keeps the book's attributes, security descriptor, creation time and
+    // streams; fails with a sharing violation while a reader holds it.
+    if (!ReplaceFileA(target.c_str(), file.Name.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      return false;
+    }
+    file.Name.clear();
+    return true;
+  }
+  DWORD attrs = GetFileAttributesA(target.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_REPARSE_POINT) && !IsDiskFileName(target)) {
+    return false;  // a folder or a device is in the way
+  }
   // Fails with a sharing violation while another handle holds the target open.
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!MoveFileExA(file.Name.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return false;
+  file.Name.clear();
+  return true;
+}
+
+void Discard(NewFile& file) {
+  Close(file.Handle);
+  file.Handle = InvalidHandle;
+  if (!file.Name.empty()) DeleteFileA(file.Name.c_str());
+  file.Name.clear();
+}
+
+void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
+  WIN32_FIND_DATAA found{};
+  HANDLE find = FindFirstFileA((folder + prefix + "????????.tmp").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    // A live writer holds its file without sharing, so deleting it fails.
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + found.cFileName).c_str());
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
 }
 
 bool RemoveFile(const std::string& name) { return DeleteFileA(name.c_str()) != 0; }
 
-bool CopyPermissions(const std::string& from, const std::string& to) {
-  DWORD attrs = GetFileAttributesA(from.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES) return false;
-  // A read-only book cannot be replaced at all; the visible attributes travel.
-  DWORD keep = attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-  return SetFileAttributesA(to.c_str(), keep ? keep : FILE_ATTRIBUTE_NORMAL) != 0;
+bool RegularFileSize(const std::string& name, std::uint64_t& size) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsDiskFileName(name)) {
+    return false;
+  }
+  size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
 }
+
+void Pause(unsigned ms) { Sleep(ms); }
 
 void LowerCase(char* text, std::size_t n) {
   if (n > 0) CharLowerBuffA(text, static_cast<DWORD>(n));

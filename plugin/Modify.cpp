@@ -4,10 +4,12 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "plugin/EntryName.h"
 #include "plugin/Operations.h"
+#include "platform/Platform.h"
 #include "textutil/Base64.h"
 #include "textutil/FileText.h"
 #include "textutil/StrUtil.h"
@@ -15,11 +17,14 @@
 namespace fb2pack {
 namespace {
 
+// A name is cut only at the separators of the system that gave it.
 #ifdef _WIN32
-constexpr const char* kNameSeparators = "\\:";
+constexpr const char* kNameSeparators = "\\/:";
 #else
-constexpr const char* kNameSeparators = "\\:/";
+constexpr const char* kNameSeparators = "/";
 #endif
+
+using tNameSet = std::unordered_set<std::string>;
 
 std::vector<std::string> NameList(const char* list) {
   std::vector<std::string> names;
@@ -46,37 +51,34 @@ bool InsideTag(const std::string& text, std::size_t pos) {
   return open != std::string::npos && text.find('>', open) > pos;
 }
 
-int LoadBook(const std::string& path, std::string& text) {
-  switch (LoadFile(path, text)) {
+// Opens the book for a rewrite, which holds it against every other rewrite
+// until the end of the call, and reads it whole.
+int LoadBook(tReplacement& book, std::string& text) {
+  switch (book.Opened) {
     case tFileStatus::Ok: break;
-    case tFileStatus::ReadFailed: return E_EREAD;
+    case tFileStatus::ReadOnly: break;  // read as ever; it will not be replaced
+    case tFileStatus::Busy: return E_EOPEN;
+    default: return E_UNKNOWN_FORMAT;  // a missing book, or a special file, is no book
+  }
+  switch (LoadFile(book.Held, text)) {
+    case tFileStatus::Ok: break;
     case tFileStatus::TooLarge: return E_NO_MEMORY;
-    default: return E_UNKNOWN_FORMAT;  // a missing book is no book
+    default: return E_EREAD;
   }
   return HasRootTag(text) ? E_SUCCESS : E_UNKNOWN_FORMAT;
 }
 
-int SaveBook(const std::string& path, const std::vector<std::string_view>& parts) {
-  switch (SaveFileReplacing(path, parts)) {
-    case tFileStatus::Ok: return E_SUCCESS;
-    case tFileStatus::CreateFailed: return E_ECREATE;
-    default: return E_EWRITE;
-  }
-}
-
-bool Listed(const std::vector<std::string>& names, const std::string& name) {
-  if (name.empty()) return false;
-  for (const auto& n : names) {
-    if (n == name) return true;
-  }
-  return false;
+int SaveBook(tReplacement& book, const std::vector<std::string_view>& parts) {
+  if (!book.Create()) return E_ECREATE;
+  for (std::string_view part : parts) book.Write(part.data(), part.size());
+  return book.Commit() == tReplacement::Committed ? E_SUCCESS : E_EWRITE;
 }
 
 // The parts of text that stay when every element whose reported name is in
 // names goes, in order; nothing is copied. An element that must go but whose
 // end cannot be told (no end tag of its own) makes the whole removal fail
 // with E_BAD_ARCHIVE rather than cut into its neighbours.
-int KeptParts(const std::string& text, const std::vector<std::string>& names, std::vector<std::string_view>& kept) {
+int KeptParts(const std::string& text, const tNameSet& names, std::vector<std::string_view>& kept) {
   constexpr std::string_view kStart = "<binary";
   constexpr std::string_view kEnd = "</binary>";
   const std::string_view whole(text);
@@ -88,11 +90,11 @@ int KeptParts(const std::string& text, const std::vector<std::string>& names, st
     if (start == std::string::npos) break;
     std::size_t close = text.find('>', start + kStart.size());
     if (close == std::string::npos) {
-      if (Listed(names, ReportedNameOf(text.data() + start, text.size() - start))) return E_BAD_ARCHIVE;
+      if (names.count(ReportedNameOf(text.data() + start, text.size() - start))) return E_BAD_ARCHIVE;
       break;
     }
     std::string name = ReportedNameOf(text.data() + start, close - start);
-    if (!Listed(names, name)) {
+    if (name.empty() || !names.count(name)) {
       scan = close + 1;
       continue;
     }
@@ -128,40 +130,61 @@ void KeepOnly(std::string& text, const std::vector<std::string_view>& kept) {
 
 int DeleteEntries(const char* packedFile, const char* deleteList) {
   if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
+  tReplacement book(packedFile, tReplacement::Rewrite);
   std::string text;
-  if (int rc = LoadBook(packedFile, text); rc != E_SUCCESS) return rc;
+  if (int rc = LoadBook(book, text); rc != E_SUCCESS) return rc;
+  std::vector<std::string> names = NameList(deleteList);
   // The kept parts go to the new book as they lie in the old one's text.
   std::vector<std::string_view> kept;
-  if (int rc = KeptParts(text, NameList(deleteList), kept); rc != E_SUCCESS) return rc;
-  return SaveBook(packedFile, kept);
+  if (int rc = KeptParts(text, tNameSet(names.begin(), names.end()), kept); rc != E_SUCCESS) return rc;
+  return SaveBook(book, kept);
 }
 
 int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
   if (flags & PK_PACK_SAVE_PATHS) return E_NOT_SUPPORTED;
   if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
+  tReplacement book(packedFile, tReplacement::Rewrite);
   std::string text;
-  if (int rc = LoadBook(packedFile, text); rc != E_SUCCESS) return rc;
+  if (int rc = LoadBook(book, text); rc != E_SUCCESS) return rc;
   if (std::size_t at = text.find("</FictionBook"); at == std::string::npos || InsideTag(text, at)) {
     return E_UNKNOWN_FORMAT;
   }
 
-  // Every source is read before the book is touched: one that cannot be read
-  // fails the whole call.
+  // Every source is sized before any is read: a book that would grow past
+  // what can be opened and rewritten again is refused before the work.
   const std::string folder = srcPath ? srcPath : "";
-  std::string pieces;
-  std::vector<std::string> replaced;
+  struct tSource {
+    std::string path, id;
+  };
+  std::vector<tSource> sources;
+  std::uint64_t total = text.size();
   for (const std::string& name : NameList(addList)) {
     std::size_t idStart = NameStart(name, kNameSeparators);
     if (idStart == name.size()) continue;  // a folder, not a file
+    std::uint64_t size = 0;
+    if (!platform::RegularFileSize(folder + name, size)) return E_EREAD;
+    sources.push_back({folder + name, name.substr(idStart)});
+    // Base64 with its line breaks, and the element around it.
+    const std::uint64_t chars = (size + 2) / 3 * 4;
+    total += chars + 2 * (chars / 76 + 1) + 32 + 6 * sources.back().id.size();
+    if (total > kMaxText) return E_NO_MEMORY;
+  }
+
+  // Every source is read before the book is touched: one that cannot be read
+  // fails the whole call.
+  std::string pieces;
+  tNameSet replaced;
+  for (const tSource& source : sources) {
     std::string content;
-    if (LoadFile(folder + name, content) != tFileStatus::Ok) return E_EREAD;
-    std::string head = "<binary id=\"" + EscapeId(name.substr(idStart)) + "\"";
+    if (LoadFile(source.path, content) != tFileStatus::Ok) return E_EREAD;
+    std::string head = "<binary id=\"" + EscapeId(source.id) + "\"";
     // The new element replaces those the listing shows under the same name.
-    replaced.push_back(ReportedNameOf(head.data(), head.size()));
+    replaced.insert(ReportedNameOf(head.data(), head.size()));
     pieces += head;
     pieces += '>';
     pieces += EncodeBase64(content);
     pieces += "</binary>\r\n";
+    if (text.size() + pieces.size() > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized
   }
   std::vector<std::string_view> kept;
   if (int rc = KeptParts(text, replaced, kept); rc != E_SUCCESS) return rc;
@@ -170,7 +193,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   if (at == std::string::npos || InsideTag(text, at)) return E_UNKNOWN_FORMAT;
   // Written around the new elements rather than inserted: no second copy of the book.
   std::string_view whole(text);
-  return SaveBook(packedFile, {whole.substr(0, at), pieces, whole.substr(at)});
+  return SaveBook(book, {whole.substr(0, at), pieces, whole.substr(at)});
 }
 
 }  // namespace fb2pack

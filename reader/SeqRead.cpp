@@ -33,11 +33,11 @@ void tDiskRead::Open(const std::string& name) {
   WindowLength = 0;
   std::uint64_t size = 0;
   if (Handle != platform::InvalidHandle && platform::FileInfoSize(Handle, size)) {
-    if (size <= UINT32_MAX) {
+    if (size < UINT32_MAX) {
       Size = static_cast<std::uint32_t>(size);
     } else {
-      // Positions are 32-bit: a book of 4 GiB or more is refused whole rather
-      // than read wrapped around.
+      // Positions are 32-bit and the one past the last byte must be one too:
+      // a longer book is refused whole rather than read wrapped around.
       platform::Close(Handle);
       Handle = platform::InvalidHandle;
     }

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::uint64_t kMaxText = 0x7FFFFFFF;
-
 #ifdef _WIN32
 constexpr const char* kFolderSeparators = "\\/:";
 #else
@@ -46,40 +44,105 @@ tFileStatus LoadFile(const std::string& name, std::string& text) {
   text.clear();
   platform::FileHandle h = platform::OpenRead(name);
   if (h == platform::InvalidHandle) return tFileStatus::OpenFailed;
-  std::uint64_t size = 0;
-  tFileStatus status = tFileStatus::Ok;
-  if (!platform::FileSize(h, size)) {
-    status = tFileStatus::ReadFailed;
-  } else if (size > kMaxText) {
-    status = tFileStatus::TooLarge;
-  } else {
-    text.resize(static_cast<std::size_t>(size));
-    std::size_t got = platform::Read(h, text.data(), text.size());
-    if (got != text.size()) {
-      text.clear();
-      status = tFileStatus::ReadFailed;
-    }
-  }
+  tFileStatus status = LoadFile(h, text);
   platform::Close(h);
   return status;
 }
 
-std::intptr_t CreateSibling(const std::string& target, std::string& created) {
-  std::string folder = target.substr(0, NameStart(target, kFolderSeparators));
-  static const char kHex[] = "0123456789abcdef";
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    std::uint32_t n = platform::UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u;
-    std::string name = folder + "~fb2pack-";
-    for (int i = 7; i >= 0; --i) name += kHex[(n >> (4 * i)) & 15];
-    name += ".tmp";
-    platform::FileHandle h = platform::CreateNew(name);
-    if (h != platform::InvalidHandle) {
-      created = name;
-      return h;
-    }
+tFileStatus LoadFile(platform::FileHandle h, std::string& text) {
+  text.clear();
+  std::uint64_t size = 0;
+  if (!platform::FileSize(h, size) || !platform::SeekTo(h, 0)) return tFileStatus::ReadFailed;
+  if (size > kMaxText) return tFileStatus::TooLarge;
+  text.resize(static_cast<std::size_t>(size));
+  if (platform::Read(h, text.data(), text.size()) != text.size()) {
+    text.clear();
+    return tFileStatus::ReadFailed;
   }
-  created.clear();
-  return platform::InvalidHandle;
+  return tFileStatus::Ok;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) { return path.substr(0, NameStart(path, kFolderSeparators)); }
+
+// New files of a rewrite are named for their book, so that the next rewrite
+// of that book can tell a killed one's leftovers from other files.
+std::string RewritePrefix(const std::string& target) {
+  std::uint32_t h = 2166136261u;
+  for (std::size_t i = NameStart(target, kFolderSeparators); i < target.size(); ++i) {
+    h = (h ^ static_cast<unsigned char>(target[i])) * 16777619u;
+  }
+  static const char kHex[] = "0123456789abcdef";
+  std::string prefix = "~fb2pack-";
+  for (int i = 7; i >= 0; --i) prefix += kHex[(h >> (4 * i)) & 15];
+  return prefix + "-";
+}
+
+}  // namespace
+
+tReplacement::tReplacement(const std::string& target, tKind kind) : Kind(kind) {
+  if (kind == Extraction) {
+    Target = target;
+    return;
+  }
+  // A linked book is rewritten where the link points; the link stays.
+  Target = platform::FinalPath(target);
+  platform::RewriteOpen why{};
+  Held = platform::OpenForRewrite(Target, kRewriteWaitMs, why);
+  switch (why) {
+    case platform::RewriteOpen::Opened: Opened = tFileStatus::Ok; break;
+    case platform::RewriteOpen::Busy: Opened = tFileStatus::Busy; break;
+    case platform::RewriteOpen::ReadOnly: Opened = tFileStatus::ReadOnly; break;
+    default: Opened = tFileStatus::OpenFailed; break;
+  }
+}
+
+tReplacement::~tReplacement() {
+  platform::Discard(New);
+  platform::Close(Held);
+}
+
+bool tReplacement::Create() {
+  if (Opened != tFileStatus::Ok && Opened != tFileStatus::ReadOnly) return false;
+  if (Kind == Rewrite) {
+    platform::RemoveLeftovers(FolderOf(Target), RewritePrefix(Target));
+    // While it holds the book's text, the new file is open to nobody the
+    // book is closed to; it gets the book's own bits once complete.
+    int mode = platform::ModeOf(Target);
+    return platform::CreateBeside(FolderOf(Target), RewritePrefix(Target), mode < 0 ? 0600 : (mode & 0600), New);
+  }
+  int mode = platform::ModeOf(Target);
+  return platform::CreateBeside(FolderOf(Target), "~fb2pack-", mode < 0 ? 0666 : static_cast<unsigned>(mode), New);
+}
+
+bool tReplacement::Write(const char* bytes, std::size_t n) {
+  // Written in slices, each sent on to the disk as soon as it is written:
+  // the flush before the new file takes the target's place then has little
+  // left to wait for.
+  constexpr std::size_t kSlice = 8 << 20;
+  for (std::size_t at = 0; !Failed && at < n; at += kSlice) {
+    std::size_t count = n - at < kSlice ? n - at : kSlice;
+    Failed = platform::Write(New.Handle, bytes + at, count) != count;
+    if (Kind == Rewrite) platform::StartFlush(New.Handle, Written, count);
+    Written += count;
+  }
+  return !Failed;
+}
+
+tReplacement::tCommit tReplacement::Commit() {
+  tCommit result = Committed;
+  // Books are flushed before they take the old one's place, so that even a
+  // power loss leaves the old book or the new one.
+  if (New.Handle == platform::InvalidHandle || Failed || (Kind == Rewrite && !platform::Sync(New.Handle))) {
+    result = NotWritten;
+  } else if (Opened == tFileStatus::ReadOnly ||
+             (platform::ModeOf(Target) >= 0 && !platform::CopyIdentity(Target, New.Handle, Kind == Rewrite)) ||
+             !platform::PlaceOver(New, Target, Held)) {
+    result = NotPlaced;
+  }
+  platform::Discard(New);  // nothing left once placed
+  return result;
 }
 
 tFileStatus SaveFileReplacing(const std::string& name, const std::string& text) {
@@ -87,31 +150,9 @@ tFileStatus SaveFileReplacing(const std::string& name, const std::string& text) 
 }
 
 tFileStatus SaveFileReplacing(const std::string& name, const std::vector<std::string_view>& parts) {
-  std::string temp;
-  platform::FileHandle h = CreateSibling(name, temp);
-  if (h == platform::InvalidHandle) return tFileStatus::CreateFailed;
-  // Written in slices, each sent on to the disk as soon as it is written:
-  // the flush before the new file takes the book's place then has little
-  // left to wait for.
-  constexpr std::size_t kSlice = 8 << 20;
-  bool ok = true;
-  std::uint64_t written = 0;
-  for (std::string_view part : parts) {
-    for (std::size_t at = 0; ok && at < part.size(); at += kSlice) {
-      std::size_t n = part.size() - at < kSlice ? part.size() - at : kSlice;
-      ok = platform::Write(h, part.data() + at, n) == n;
-      platform::StartFlush(h, written, n);
-      written += n;
-    }
-  }
-  ok = ok && platform::Sync(h);
-  platform::Close(h);
-  // Permission bits travel from the old book; without them the new one may
-  // end up more open (or more closed) than the user left it.
-  ok = ok && platform::CopyPermissions(name, temp) && platform::MoveOver(temp, name);
-  if (!ok) {
-    platform::RemoveFile(temp);
-    return tFileStatus::WriteFailed;
-  }
-  return tFileStatus::Ok;
+  tReplacement file(name, tReplacement::Rewrite);
+  if (file.Opened != tFileStatus::Ok) return file.Opened;
+  if (!file.Create()) return tFileStatus::CreateFailed;
+  for (std::string_view part : parts) file.Write(part.data(), part.size());
+  return file.Commit() == tReplacement::Committed ? tFileStatus::Ok : tFileStatus::WriteFailed;
 }

@@ -126,11 +126,13 @@ TEST(Faults, AFullDiskDuringARewriteLeavesTheBookWhole) {
   EXPECT_EQ(api::Delete(dir.File("b.fb2"), {"first"}), 0) << "and it works once the disk has room";
 }
 
-TEST(Faults, ANameTakenByAnotherFileIsPassedOver) {
+TEST(Faults, ANewBookThatCannotBeCreatedLeavesTheOldOne) {
   ScratchDir dir;
   std::string text = kHead + "<binary id=\"x\">QUJD</binary>" + kTail;
   Spit(dir.File("b.fb2"), text);
   Faults f({.FailCreateAt = 1});
+  EXPECT_EQ(api::Delete(dir.File("b.fb2"), {"x"}), E_ECREATE);
+  EXPECT_EQ(Slurp(dir.File("b.fb2")), text);
   EXPECT_EQ(api::Delete(dir.File("b.fb2"), {"x"}), 0);
   EXPECT_EQ(Slurp(dir.File("b.fb2")), kHead + kTail);
 }

@@ -141,7 +141,11 @@ TEST(FileWrite, ReplacingPutsTheNewContentInPlaceOnlyAtCommit) {
   ASSERT_EQ(w.Status, 0);
   w.PutString("short");
   EXPECT_EQ(SizeOf(path), 50000u) << "the old file is untouched until Commit";
+#ifdef __linux__
+  EXPECT_EQ(dir.Count(), 1u) << "the new content goes into an unnamed file beside it";
+#else
   EXPECT_EQ(dir.Count(), 2u) << "the new content goes into a file beside it";
+#endif
   EXPECT_EQ(w.Commit(), tFileWrite::Committed);
   EXPECT_EQ(Slurp(path), "short");
   EXPECT_EQ(dir.Count(), 1u);

@@ -82,9 +82,9 @@ TEST(SaveFileReplacing, FailsWithoutTouchingABookHeldByAReader) {
   EXPECT_EQ(SaveFileReplacing(dir.File("book"), "new"), tFileStatus::Ok);
 }
 
-TEST(SaveFileReplacing, CannotCreateInAMissingFolder) {
+TEST(SaveFileReplacing, CannotRewriteAFileInAMissingFolder) {
   ScratchDir dir;
-  EXPECT_EQ(SaveFileReplacing(dir.File("missing/book"), "x"), tFileStatus::CreateFailed);
+  EXPECT_EQ(SaveFileReplacing(dir.File("missing/book"), "x"), tFileStatus::OpenFailed);
 }
 
 #ifndef _WIN32
