@@ -259,6 +259,12 @@ int CmdExtract(const PluginLoader& plugin, const std::vector<std::string>& args)
 int RewriteFailed(const std::string& book, int rc) {
   switch (rc) {
     case E_ECREATE: return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
+    case E_EOPEN:
+      return Fail(book + ": another program is changing the book and did not finish in time; the book is unchanged"
+                         " (E_EOPEN)");
+    case E_NO_MEMORY:
+      return Fail(book + ": the book would grow past 2 GiB, more than can be opened again; the book is unchanged"
+                         " (E_NO_MEMORY)");
     case E_EWRITE:
       return Fail(book +
                   ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"

@@ -52,6 +52,12 @@ std::string Hex8(std::uint32_t n) {
   return s;
 }
 
+std::string FullPath(const std::string& name) {
+  char buffer[MAX_PATH];
+  DWORD n = GetFullPathNameA(name.c_str(), sizeof buffer, buffer, nullptr);
+  return n == 0 || n >= sizeof buffer ? name : std::string(buffer, n);
+}
+
 // Rewrites exclude each other with a lock on a byte far past the end of any
 // book, which no reader ever reads.
 constexpr DWORD kRewriteLockHigh = 0x40000000;
@@ -151,16 +157,28 @@ std::string FinalPath(const std::string& name) {
 
 FileHandle OpenForRewrite(const std::string& name, unsigned waitMs, RewriteOpen& result) {
   const DWORD start = GetTickCount();
+  DWORD lastSeen = start;
   for (;;) {
     // Shared for deleting and writing too, so that the replacement can take
     // the name; readers, who share reading only, still keep it from doing so.
     HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, kNormalSequential, nullptr);
+    const DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     h = DiskFileOnly(h);
     if (h == INVALID_HANDLE_VALUE) {
-      result = RewriteOpen::NotAFile;
-      return InvalidHandle;
+      // While another rewrite puts its book in place, the name may be held
+      // or, for a moment, missing (replacing is not one step everywhere):
+      // that is a busy book, not a missing one.
+      bool replacing = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                       (error == ERROR_FILE_NOT_FOUND && GetTickCount() - lastSeen < 200);
+      if (!replacing || GetTickCount() - start >= waitMs) {
+        result = replacing ? RewriteOpen::Busy : RewriteOpen::NotAFile;
+        return InvalidHandle;
+      }
+      Sleep(10);
+      continue;
     }
+    lastSeen = GetTickCount();
     DWORD attrs = GetFileAttributesA(name.c_str());
     if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) {
       result = RewriteOpen::ReadOnly;  // it can be read, not replaced
@@ -219,9 +237,19 @@ bool FB2PACK_SEAM(PlaceOver)(NewFile& file, const std::string& target, FileHandl
   CloseHandle(H(file.Handle));
   file.Handle = InvalidHandle;
   if (held != InvalidHandle) {
+    // A reader shares no deleting: asked first, so that a refused replacement
+    // leaves nothing behind (some ReplaceFile implementations leave an empty
+    // file of their own when they fail).
+    HANDLE probe = CreateFileA(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(probe);
     // Keeps the book's attributes, security descriptor, creation time and
     // streams; fails with a sharing violation while a reader holds it.
-    if (!ReplaceFileA(target.c_str(), file.Name.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    // Full paths: some implementations cannot place their own temporary
+    // file for a name without a folder.
+    if (!ReplaceFileA(FullPath(target).c_str(), FullPath(file.Name).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                      nullptr, nullptr)) {
       return false;
     }
     file.Name.clear();

@@ -6,6 +6,10 @@
 #include "reader/SeqRead.h"
 #include "textutil/FileText.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
 using testfiles::Slurp;
@@ -96,5 +100,41 @@ TEST(SaveFileReplacing, KeepsThePermissionBits) {
   EXPECT_EQ(SaveFileReplacing(dir.File("book"), "new"), tFileStatus::Ok);
   EXPECT_EQ(fs::status(dir.File("book")).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+#endif
+
+TEST(RemoveLeftovers, RemovesOnlyOurNamesThatNoLiveProcessHolds) {
+  ScratchDir dir;
+  Spit(dir.File("pre-0123abcd.tmp"), "killed");
+  Spit(dir.File("pre-89abcdef.tmp"), "live");
+  Spit(dir.File("pre-notours.tmp"), "x");
+  Spit(dir.File("other-0123abcd.tmp"), "x");
+  platform::FileHandle live = platform::OpenAlways(dir.File("pre-89abcdef.tmp"));
+  ASSERT_NE(live, platform::InvalidHandle);
+  platform::RemoveLeftovers(dir.Prefix(), "pre-");
+  platform::Close(live);
+  EXPECT_FALSE(testfiles::Exists(dir.File("pre-0123abcd.tmp")));
+  EXPECT_TRUE(testfiles::Exists(dir.File("pre-89abcdef.tmp")));
+  EXPECT_EQ(dir.Count(), 3u);
+}
+
+#ifndef _WIN32
+TEST(Replacement, TheNewBookIsNeverMoreOpenThanTheOld) {
+  namespace fs = std::filesystem;
+  ScratchDir dir;
+  for (auto mode : {fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read,
+                    fs::perms::owner_read}) {
+    Spit(dir.File("book"), "old");
+    fs::permissions(dir.File("book"), mode);
+    tReplacement r(dir.File("book"), tReplacement::Rewrite);
+    ASSERT_TRUE(r.Create());
+    struct stat st {};
+    ASSERT_EQ(::fstat(static_cast<int>(r.Handle()), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777 & ~(static_cast<unsigned>(mode) & 0600), 0u) << "while it is written";
+    r.Write("new", 3);
+    EXPECT_EQ(r.Commit(), tReplacement::Committed);
+    EXPECT_EQ(fs::status(dir.File("book")).permissions(), mode) << "once it is the book";
+    fs::permissions(dir.File("book"), fs::perms::owner_all);
+  }
 }
 #endif
