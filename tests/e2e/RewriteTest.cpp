@@ -121,7 +121,25 @@ TEST(Rewrite, NamesAreCutOnlyAtThisSystemsSeparators) {
   EXPECT_EQ(Slurp(book), before);
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+TEST(Rewrite, DeviceNamesAreRefused) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  std::string text = kHead + "<binary id=\"x\">QUJD</binary>" + kTail;
+  Spit(book, text);
+  auto nul = api::C("NUL");
+  EXPECT_EQ(api::Plugin().CanYouHandleThisFile(nul.data()), 0);
+  Archive open("NUL");
+  EXPECT_EQ(open.OpenResult(), E_BAD_DATA);
+  EXPECT_EQ(api::Delete("NUL", {"x"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(api::Pack(book, "", {"NUL"}), E_EREAD);
+  Archive a(book);
+  tHeaderData h;
+  ASSERT_EQ(a.Next(h), 0);
+  EXPECT_EQ(a.Process(PK_EXTRACT, nullptr, "NUL"), E_ECREATE);
+  EXPECT_EQ(Slurp(book), text);
+}
+#else
 
 namespace {
 
@@ -235,4 +253,4 @@ TEST(Rewrite, TheBookKeepsItsOwnerGroupAndExtendedAttributes) {
   if (!root || !xattrs) GTEST_SKIP() << "owner checked as root only, attributes where the file system has them";
 }
 
-#endif  // !_WIN32
+#endif
