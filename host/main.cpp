@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -96,22 +97,70 @@ std::vector<char> NameList(const std::vector<std::string>& names) {
   return list;
 }
 
-std::string JsonString(const std::string& s) {
+// The length of the UTF-8 sequence that starts at s[i], or 0 when none does.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+  auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  auto cont = [&](std::size_t k) { return k < s.size() && (b(k) & 0xC0) == 0x80; };
+  unsigned c = b(i);
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (!cont(i + 1) || !cont(i + 2)) return 0;
+    unsigned d = b(i + 1);
+    if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d > 0x9F)) return 0;  // overlong, surrogate
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
+    unsigned d = b(i + 1);
+    if ((c == 0xF0 && d < 0x90) || (c == 0xF4 && d > 0x8F)) return 0;
+    return 4;
+  }
+  return 0;
+}
+
+// A JSON string of s, always valid UTF-8: a byte that starts no UTF-8
+// character becomes U+FFFD, and valid is set false.
+std::string JsonString(const std::string& s, bool& valid) {
   std::string out = "\"";
-  for (char c : s) {
-    auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  valid = true;
+  for (std::size_t i = 0; i < s.size();) {
+    auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = Utf8Length(s, i);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      valid = false;
+      ++i;
+    } else if (s[i] == '"' || s[i] == '\\') {
       out += '\\';
-      out += c;
-    } else if (b < 0x20) {
+      out += s[i++];
+    } else if (b < 0x20 || b == 0x7F) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "\\u%04x", b);
       out += hex;
+      ++i;
     } else {
-      out += c;
+      out.append(s, i, n);
+      i += n;
     }
   }
   return out + "\"";
+}
+
+// A listing entry: the name, and where it is not UTF-8 its exact bytes.
+std::string JsonEntry(const std::string& name) {
+  bool valid = true;
+  std::string entry = "{\"name\": " + JsonString(name, valid);
+  if (!valid) {
+    static const char kHex[] = "0123456789abcdef";
+    entry += ", \"hex\": \"";
+    for (char c : name) {
+      entry += kHex[static_cast<unsigned char>(c) >> 4];
+      entry += kHex[static_cast<unsigned char>(c) & 15];
+    }
+    entry += "\"";
+  }
+  return entry + "}";
 }
 
 // Shows how far a long walk has come, on a terminal only.
@@ -158,12 +207,127 @@ class Archive {
   int result_ = 0;
 };
 
+bool Readable(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char c;
+  bool ok = std::fread(&c, 1, 1, f) == 1 || std::feof(f);
+  std::fclose(f);
+  return ok;
+}
+
+// The plug-in's codes cannot say which of several causes it met; the host
+// looks at the files itself, before and after the call, to name the cause.
+namespace fs = std::filesystem;
+
+bool Writable(const std::string& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  return (fs::status(path, ec).permissions() & fs::perms::owner_write) != fs::perms::none;
+#else
+  return ::access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+std::string FolderOf(const std::string& path) {
+  std::size_t cut = path.size();
+  while (cut > 0 && !IsSeparator(path[cut - 1])) --cut;
+  return cut == 0 ? std::string(".") : path.substr(0, cut);
+}
+
+// What stands in the way of using path as an existing file; empty when the
+// host sees nothing wrong.
+std::string FileProblem(const std::string& path, bool forWriting) {
+  std::error_code ec;
+  fs::file_status st = fs::status(path, ec);
+  if (!fs::exists(st)) return "no such file";
+  if (fs::is_directory(st)) return "it is a folder, not a file";
+  if (!fs::is_regular_file(st)) return "it is not a regular file";
+  if (!Readable(path)) return "no permission to read it";
+  if (forWriting && !Writable(path)) return "it is read-only";
+  return "";
+}
+
+// Why nothing could be created in folder for bytes more bytes; empty when
+// the host sees nothing wrong.
+std::string FolderProblem(const std::string& folder, std::uintmax_t bytes) {
+  std::error_code ec;
+  fs::file_status st = fs::status(folder, ec);
+  if (!fs::exists(st)) return "the folder " + folder + " does not exist";
+  if (!fs::is_directory(st)) return folder + " is not a folder";
+  if (!Writable(folder)) return "no permission to create files in " + folder + ", or it is read-only";
+  fs::space_info space = fs::space(folder, ec);
+  if (!ec && space.available < bytes) return "not enough free space in " + folder;
+  return "";
+}
+
+std::uintmax_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  std::uintmax_t n = fs::file_size(path, ec);
+  return ec ? 0 : n;
+}
+
+// Says why adding to or deleting from a book failed; the book is unchanged.
+int RewriteFailed(const std::string& book, int rc, std::uintmax_t added = 0) {
+  const std::string unchanged = "; the book is unchanged";
+  std::string why;
+  switch (rc) {
+    case E_UNKNOWN_FORMAT:
+      why = FileProblem(book, false);
+      if (why.empty()) return Fail(book + ": " + Describe(rc));
+      return Fail(book + ": " + why + unchanged + " (E_UNKNOWN_FORMAT)");
+    case E_EREAD:
+      why = FileProblem(book, false);
+      return Fail(book + ": " + (why.empty() ? "it could not be read whole" : why) + unchanged + " (E_EREAD)");
+    case E_ECREATE:
+      why = FolderProblem(FolderOf(book), SizeOf(book) + added);
+      return Fail(book + ": cannot create the new book beside it" + (why.empty() ? "" : ": " + why) + unchanged +
+                  " (E_ECREATE)");
+    case E_EWRITE:
+      why = FileProblem(book, true);
+      if (why.empty()) why = FolderProblem(FolderOf(book), SizeOf(book) + added);
+      if (why.empty()) why = "it is open in another program (a listing or a viewer), or the disk failed";
+      return Fail(book + ": cannot write the new book or put it in its place: " + why + unchanged + " (E_EWRITE)");
+    case E_EOPEN:
+      return Fail(book + ": another program is changing the book and did not finish in time" + unchanged +
+                  " (E_EOPEN)");
+    case E_NO_MEMORY:
+      return Fail(book + ": the book would grow past 2 GiB, more than can be opened again" + unchanged +
+                  " (E_NO_MEMORY)");
+    default: return Fail(book + ": " + Describe(rc));
+  }
+}
+
+// Says why an entry could not be extracted to dest.
+int ExtractFailed(const std::string& dest, int rc, const std::string& name) {
+  std::string why;
+#ifdef _WIN32
+  if (dest.size() > 259) why = "the path is longer than Windows allows (259)";
+#else
+  if (name.size() > 255) why = "the name is longer than the file system allows (255 bytes)";
+#endif
+  std::error_code ec;
+  if (why.empty() && fs::exists(fs::symlink_status(dest, ec)) && !fs::is_regular_file(fs::symlink_status(dest, ec)) &&
+      !fs::is_symlink(fs::symlink_status(dest, ec))) {
+    why = "a folder or another non-file is in the way";
+  }
+  if (why.empty() && fs::is_regular_file(fs::symlink_status(dest, ec)) && !Writable(dest)) why = "the file there is read-only";
+  if (why.empty()) why = FolderProblem(FolderOf(dest), 0);
+  const std::string what = Describe(rc);
+  if (why.empty()) return Fail(dest + ": " + what);
+  return Fail(dest + ": " + why + " " + what.substr(what.rfind('(')));
+}
+
 // Walks every entry: visit(name) returns the operation for it (skip or
 // extract) and the destination; done(name, result) hears how it went.
 template <class Visit>
 int Walk(const PluginLoader& plugin, const std::string& book, Visit&& visit) {
   Archive archive(plugin, book);
-  if (!archive.Handle()) return Fail(book + ": " + Describe(archive.OpenResult() ? archive.OpenResult() : E_BAD_DATA));
+  if (!archive.Handle()) {
+    std::string why = FileProblem(book, false);
+    if (why.empty()) return Fail(book + ": " + Describe(archive.OpenResult() ? archive.OpenResult() : E_BAD_DATA));
+    return Fail(book + ": " + why + " (E_BAD_DATA)");
+  }
   plugin.SetChangeVolProc(archive.Handle(), nullptr);
   plugin.SetProcessDataProc(archive.Handle(), nullptr);
   int status = 0;
@@ -200,7 +364,7 @@ int CmdList(const PluginLoader& plugin, const std::vector<std::string>& args) {
     std::string out = "[";
     for (std::size_t i = 0; i < names.size(); ++i) {
       out += i ? ",\n " : "\n ";
-      out += "{\"name\": " + JsonString(names[i]) + "}";
+      out += JsonEntry(names[i]);
     }
     out += names.empty() ? "]\n" : "\n]\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
@@ -218,7 +382,7 @@ int CmdExtract(const PluginLoader& plugin, const std::vector<std::string>& args)
   std::vector<std::string> rest;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-C") {
-      if (i + 1 >= args.size()) return Usage("extract: -C needs a folder");
+      if (i + 1 >= args.size() || args[i + 1].empty()) return Usage("extract: -C needs a folder");
       dir = args[++i];
     } else if (args[i].size() > 1 && args[i][0] == '-' && rest.empty()) {
       return Usage("extract: unknown option " + args[i]);
@@ -244,7 +408,7 @@ int CmdExtract(const PluginLoader& plugin, const std::vector<std::string>& args)
     int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
     progress.Step("extracted", ++done, name);
     if (rc != 0) {
-      Fail(dir + name + ": " + Describe(rc));
+      ExtractFailed(dir + name, rc, name);
       return 1;
     }
     return 0;
@@ -255,24 +419,6 @@ int CmdExtract(const PluginLoader& plugin, const std::vector<std::string>& args)
   return status;
 }
 
-// Says why adding to or deleting from a book failed; the book is unchanged.
-int RewriteFailed(const std::string& book, int rc) {
-  switch (rc) {
-    case E_ECREATE: return Fail(book + ": cannot create the new book beside it; the book is unchanged (E_ECREATE)");
-    case E_EOPEN:
-      return Fail(book + ": another program is changing the book and did not finish in time; the book is unchanged"
-                         " (E_EOPEN)");
-    case E_NO_MEMORY:
-      return Fail(book + ": the book would grow past 2 GiB, more than can be opened again; the book is unchanged"
-                         " (E_NO_MEMORY)");
-    case E_EWRITE:
-      return Fail(book +
-                  ": cannot write the new book or put it in place (is it open elsewhere, or read-only?);"
-                  " the book is unchanged (E_EWRITE)");
-    default: return Fail(book + ": " + Describe(rc));
-  }
-}
-
 // Splits a path into its folder (with its separator) and its file name.
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
   std::size_t cut = path.size();
@@ -280,40 +426,30 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
   return {path.substr(0, cut), path.substr(cut)};
 }
 
-bool Readable(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  char c;
-  bool ok = std::fread(&c, 1, 1, f) == 1 || std::feof(f);
-  std::fclose(f);
-  return ok;
-}
-
 int CmdAdd(const PluginLoader& plugin, const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("add takes a book and one or more files");
   const std::string book = args[0];
-  // The host hands over a source folder and names relative to it, one call a folder.
-  std::map<std::string, std::vector<std::string>> byFolder;
-  std::vector<std::string> order;
+  // One call with every file: the book changes once, with all of them or none.
+  // No source folder is given, so each name carries its own path.
+  std::set<std::string> seen;
+  std::uintmax_t added = 0;
   for (std::size_t i = 1; i < args.size(); ++i) {
     auto [folder, name] = SplitPath(args[i]);
-    if (name.empty()) return Fail(args[i] + ": a folder, not a file");
-    if (!byFolder.count(folder)) order.push_back(folder);
-    byFolder[folder].push_back(name);
+    if (name.empty()) return Usage(args[i] + ": a folder, not a file");
+    if (!seen.insert(name).second) return Usage("two files named " + name + ": a book holds one entry of a name");
+    added += SizeOf(args[i]);
   }
   std::vector<char> bookBuf = Buffer(book);
-  for (const auto& folder : order) {
-    std::vector<char> src = Buffer(folder);
-    std::vector<char> list = NameList(byFolder[folder]);
-    int rc = plugin.PackFiles(bookBuf.data(), nullptr, src.data(), list.data(), 0);
-    if (rc == E_EREAD) {
-      for (const auto& n : byFolder[folder]) {
-        if (!Readable(folder + n)) return Fail(folder + n + ": cannot read it; the book is unchanged (E_EREAD)");
-      }
+  std::vector<char> src = Buffer("");
+  std::vector<char> list = NameList(std::vector<std::string>(args.begin() + 1, args.end()));
+  int rc = plugin.PackFiles(bookBuf.data(), nullptr, src.data(), list.data(), 0);
+  if (rc == E_EREAD) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+      std::string why = FileProblem(args[i], false);
+      if (!why.empty()) return Fail(args[i] + ": " + why + "; the book is unchanged (E_EREAD)");
     }
-    if (rc != 0) return RewriteFailed(book, rc);
   }
-  return 0;
+  return rc == 0 ? 0 : RewriteFailed(book, rc, added * 4 / 3 + 1024);
 }
 
 int CmdDelete(const PluginLoader& plugin, const std::vector<std::string>& args) {
@@ -421,6 +557,10 @@ int main(int argc, char** argv) {
   };
   auto it = kCommands.find(command);
   if (it == kCommands.end()) return Usage("unknown command " + command);
+  for (const auto& a : rest) {
+    // An unset variable in a script must not become the current folder or the root.
+    if (a.empty()) return Usage(command + ": an empty argument names no file or folder");
+  }
 
   PluginLoader plugin;
   if (!plugin.Load(pluginPath.empty() ? DefaultPlugin() : pluginPath)) return Fail(plugin.Error());

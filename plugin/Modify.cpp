@@ -141,8 +141,14 @@ int DeleteEntries(const char* packedFile, const char* deleteList) {
 }
 
 int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
-  if (flags & PK_PACK_SAVE_PATHS) return E_NOT_SUPPORTED;
   if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
+  // Hosts ask to keep paths on every copy into an archive; with no folder
+  // in any name there is none to keep, and nothing asked for is lost.
+  if (flags & PK_PACK_SAVE_PATHS) {
+    for (const std::string& name : NameList(addList)) {
+      if (NameStart(name, kNameSeparators) != 0) return E_NOT_SUPPORTED;
+    }
+  }
   tReplacement book(packedFile, tReplacement::Rewrite);
   std::string text;
   if (int rc = LoadBook(book, text); rc != E_SUCCESS) return rc;

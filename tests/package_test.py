@@ -25,6 +25,23 @@ def project_version():
 VERSION = project_version()
 
 
+def pe_sections(data):
+    """Section names; long ones ("/N") read from the COFF string table."""
+    offset = struct.unpack_from("<I", data, 0x3C)[0]
+    count = struct.unpack_from("<H", data, offset + 6)[0]
+    symbols, nsymbols = struct.unpack_from("<II", data, offset + 12)
+    optional = struct.unpack_from("<H", data, offset + 20)[0]
+    table = offset + 24 + optional
+    names = []
+    for i in range(count):
+        name = data[table + 40 * i:table + 40 * i + 8].rstrip(b"\0").decode("latin-1")
+        if name.startswith("/") and symbols:
+            at = symbols + 18 * nsymbols + int(name[1:])
+            name = data[at:data.index(b"\0", at)].decode("latin-1")
+        names.append(name)
+    return names
+
+
 def pe_machine(data):
     offset = struct.unpack_from("<I", data, 0x3C)[0]
     assert data[offset:offset + 4] == b"PE\0\0"
@@ -42,6 +59,12 @@ class WindowsZip(unittest.TestCase):
         self.assertEqual(pe_machine(self.zip.read("fb2pack.wcx64")), 0x8664, "x86-64")
         self.assertIn(VERSION.encode(), self.zip.read("readme.txt"))
         self.assertIn(b"MIT License", self.zip.read("LICENSE.txt"))
+
+    def test_dlls_are_stripped(self):
+        for name in ["fb2pack.wcx", "fb2pack.wcx64"]:
+            sections = pe_sections(self.zip.read(name))
+            self.assertIn(".text", sections, name)
+            self.assertEqual([s for s in sections if s.startswith(".debug")], [], name)
 
     def test_install_descriptor(self):
         text = self.zip.read("pluginst.inf").decode("ascii")

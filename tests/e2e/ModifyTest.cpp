@@ -198,16 +198,20 @@ TEST(Pack, EscapesMarkupInNamesAndReadsThemBack) {
 #endif
 }
 
-TEST(Pack, SavePathsFlagIsRefusedWithoutTouchingAnything) {
+TEST(Pack, SavePathsIsRefusedOnlyForNamesWithAFolder) {
   ScratchDir dir;
   std::string book = dir.File("b.fb2");
   std::string text = kHead + "<binary id=\"a.png\">AA</binary>" + kTail;
   Spit(book, text);
   Spit(dir.File("a.png"), "Man");
-  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_SAVE_PATHS), E_NOT_SUPPORTED);
-  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_SAVE_PATHS | PK_PACK_MOVE_FILES), E_NOT_SUPPORTED);
+  std::filesystem::create_directory(dir.Path() / "img");
+  Spit(dir.File("img" + kSep + "b.png"), "b");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png", "img" + kSep + "b.png"}, PK_PACK_SAVE_PATHS), E_NOT_SUPPORTED);
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"img" + kSep}, PK_PACK_SAVE_PATHS | PK_PACK_MOVE_FILES), E_NOT_SUPPORTED);
   EXPECT_EQ(Slurp(book), text);
-  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_MOVE_FILES), 0);
+  // A plain name asks for no path: added as without the flag.
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_SAVE_PATHS), 0);
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}, PK_PACK_MOVE_FILES | PK_PACK_SAVE_PATHS), 0);
   EXPECT_EQ(Slurp(dir.File("a.png")), "Man") << "moving is not honoured";
   EXPECT_EQ(api::Names(book), std::vector<std::string>{"a.png"});
 }

@@ -152,6 +152,56 @@ class SampleBook(HostCase):
         self.assertRegex(self.run_host("--version").stdout, rb"^fb2pack \d+\.\d+\.\d+")
 
 
+class HostNeverMisleads(HostCase):
+    def setUp(self):
+        super().setUp()
+        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("book.fb2"))
+        self.original = self.read("book.fb2")
+
+    def test_an_empty_path_is_a_usage_error(self):
+        for args in (["extract", "book.fb2", "-C", ""], ["list", ""], ["add", "book.fb2", ""], ["delete", "", "x"]):
+            self.assertIn(b"empty argument", self.run_host(*args, expect=2).stderr, args)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["book.fb2"])
+
+    def test_one_add_changes_the_book_once_or_not_at_all(self):
+        for d in ("d1", "d2"):
+            os.mkdir(self.path(d))
+        self.write(os.path.join("d1", "x.png"), b"x")
+        proc = self.run_host("add", "book.fb2", os.path.join("d1", "x.png"), os.path.join("d2", "missing.png"),
+                             expect=1)
+        self.assertIn(b"missing.png: no such file; the book is unchanged", proc.stderr)
+        self.assertEqual(self.read("book.fb2"), self.original)
+        self.write(os.path.join("d2", "y.png"), b"y")
+        self.run_host("add", "book.fb2", os.path.join("d1", "x.png"), os.path.join("d2", "y.png"))
+        self.assertEqual(self.names("book.fb2"), ["cover.png", "chart.png", "rings.png", "x.png", "y.png"])
+
+    def test_messages_name_the_cause(self):
+        self.write("a.png", b"a")
+        os.mkdir(self.path("folder.fb2"))
+        for book, cause in (("missing.fb2", b"no such file"), ("folder.fb2", b"it is a folder")):
+            for args in (["add", book, "a.png"], ["list", book]):
+                proc = self.run_host(*args, expect=1)
+                self.assertIn(book.encode() + b": " + cause, proc.stderr, args)
+        self.write("long.fb2", make_book([("n" * 253 + ".png", b"abc", 76, "")]))
+        os.mkdir(self.path("out"))
+        proc = self.run_host("extract", "long.fb2", "-C", "out", expect=1)
+        self.assertIn(b"longer than", proc.stderr)
+        proc = self.run_host("extract", "book.fb2", "-C", "nowhere", expect=1)
+        self.assertIn(b"does not exist", proc.stderr)
+
+    def test_json_listing_is_utf8_and_keeps_every_byte(self):
+        cut = "я" * 130  # 260 bytes: the listing cuts it at 259, inside a character
+        self.write("odd.fb2", make_book([("ok.png", b"a", 76, ""), (cut, b"b", 76, "")])
+                   .replace(b'id="ok.png"', b'id="\xff\xfeok.png"'))
+        raw = self.run_host("list", "odd.fb2").stdout.split(b"\n")[:-1]
+        listing = json.loads(self.run_host("list", "odd.fb2", "--json").stdout.decode("utf-8"))
+        self.assertEqual(len(listing), 2)
+        for entry, exact in zip(listing, raw):
+            self.assertEqual(bytes.fromhex(entry["hex"]), exact)
+            self.assertIn("\ufffd", entry["name"])
+        self.assertEqual(len(raw[1]), 259)
+
+
 class GeneratedBooks(HostCase):
     def test_every_entry_decodes_as_python_does(self):
         rng = random.Random(20261208)
@@ -210,7 +260,7 @@ class AddDelete(HostCase):
     def test_failures_leave_the_book_as_it_was_and_say_why(self):
         self.write("a.png", b"a")
         proc = self.run_host("add", "book.fb2", "a.png", "missing.png", expect=1)
-        self.assertIn(b"missing.png: cannot read it", proc.stderr)
+        self.assertIn(b"missing.png: no such file; the book is unchanged", proc.stderr)
         proc = self.run_host("delete", "book.fb2", "cover.png", "nothere.png", expect=1)
         self.assertIn(b"no entry named nothere.png", proc.stderr)
         self.write("plain.txt", b"no book here")
