@@ -299,7 +299,7 @@ int RewriteFailed(const std::string& book, int rc, std::uintmax_t added = 0) {
 }
 
 // Says why an entry could not be extracted to dest.
-int ExtractFailed(const std::string& dest, int rc, const std::string& name) {
+int ExtractFailed(const std::string& dest, int rc, [[maybe_unused]] const std::string& name) {
   std::string why;
 #ifdef _WIN32
   if (dest.size() > 259) why = "the path is longer than Windows allows (259)";

@@ -169,8 +169,10 @@ FileHandle OpenForRewrite(const std::string& name, unsigned waitMs, RewriteOpen&
       // While another rewrite puts its book in place, the name may be held
       // or, for a moment, missing (replacing is not one step everywhere):
       // that is a busy book, not a missing one.
-      bool replacing = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-                       (error == ERROR_FILE_NOT_FOUND && GetTickCount() - lastSeen < 200);
+      const DWORD attrs = GetFileAttributesA(name.c_str());
+      const bool folder = attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY);
+      bool replacing = !folder && (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                                   (error == ERROR_FILE_NOT_FOUND && GetTickCount() - lastSeen < 200));
       if (!replacing || GetTickCount() - start >= waitMs) {
         result = replacing ? RewriteOpen::Busy : RewriteOpen::NotAFile;
         return InvalidHandle;
