@@ -107,6 +107,14 @@ bool RegularFileSize(const std::string& name, std::uint64_t& size);
 // Waits about ms milliseconds.
 void Pause(unsigned ms);
 
+// File names are UTF-8 here (true), or in the system's ANSI code page.
+bool FileNamesAreUtf8();
+// A name in the ANSI code page as code points; false when it is not valid
+// there. Only where file names are not UTF-8.
+bool AnsiToUnicode(const std::string& name, std::u32string& points);
+// One character in the ANSI code page; empty when it has none there.
+std::string UnicodeToAnsi(char32_t c);
+
 // Lower-cases n bytes in place in the system's 8-bit code page.
 void LowerCase(char* text, std::size_t n);
 // True when c starts a double-byte character in the system code page.

@@ -386,6 +386,10 @@ void Pause(unsigned ms) {
   }
 }
 
+bool FileNamesAreUtf8() { return true; }
+bool AnsiToUnicode(const std::string&, std::u32string&) { return false; }
+std::string UnicodeToAnsi(char32_t) { return {}; }
+
 void LowerCase(char* text, std::size_t n) {
   // No 8-bit code page here: only ASCII capitals change, so UTF-8 stays intact.
   for (std::size_t i = 0; i < n; ++i) {

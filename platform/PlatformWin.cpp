@@ -299,6 +299,42 @@ bool RegularFileSize(const std::string& name, std::uint64_t& size) {
 
 void Pause(unsigned ms) { Sleep(ms); }
 
+bool FileNamesAreUtf8() { return GetACP() == CP_UTF8; }
+
+bool AnsiToUnicode(const std::string& name, std::u32string& points) {
+  if (name.empty()) return true;
+  int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), wide.data(), n);
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = static_cast<char16_t>(wide[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(wide[++i]) - 0xDC00);
+    }
+    points += c;
+  }
+  return true;
+}
+
+std::string UnicodeToAnsi(char32_t c) {
+  wchar_t wide[2];
+  int units = 1;
+  if (c >= 0x10000) {
+    wide[0] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+    wide[1] = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    units = 2;
+  } else {
+    wide[0] = static_cast<wchar_t>(c);
+  }
+  char out[8];
+  BOOL usedDefault = FALSE;
+  // No best fit: a character the code page lacks is not turned into a look-alike.
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, out, sizeof out, nullptr, &usedDefault);
+  if (n <= 0 || usedDefault) return {};
+  return std::string(out, static_cast<std::size_t>(n));
+}
+
 void LowerCase(char* text, std::size_t n) {
   if (n > 0) CharLowerBuffA(text, static_cast<DWORD>(n));
 }

@@ -1,32 +1,92 @@
 #include "plugin/EntryName.h"
 
+#include <cstring>
+
+#include "platform/Platform.h"
 #include "textutil/StrUtil.h"
 
-std::string DecodeXmlReferences(const std::string& s) {
+namespace {
+
+// One character in the system's file-name encoding; "_" when it has none.
+std::string InFileNameEncoding(char32_t c) {
+  std::string out;
+  if (platform::FileNamesAreUtf8()) {
+    if (!EncodeUtf8(std::u32string(1, c), out)) out = "_";
+  } else {
+    out = platform::UnicodeToAnsi(c);
+    if (out.empty()) out = "_";
+  }
+  return out;
+}
+
+// Appends the byte of a predefined reference (&amp; &lt; &gt; &quot; &apos;)
+// at s[i] and gives its length; 0 when none stands there.
+std::size_t PredefinedReference(const std::string& s, std::size_t i, std::string& out) {
   static const struct {
     const char* ref;
     std::size_t length;
     char byte;
   } kRefs[] = {{"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''}};
-  if (s.find('&') == std::string::npos) return s;
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    bool replaced = false;
-    if (s[i] == '&') {
-      for (const auto& r : kRefs) {
-        if (s.compare(i, r.length, r.ref) == 0) {
-          out += r.byte;
-          i += r.length;
-          replaced = true;
-          break;
-        }
-      }
+  for (const auto& r : kRefs) {
+    if (s.compare(i, r.length, r.ref) == 0) {
+      out += r.byte;
+      return r.length;
     }
-    if (!replaced) out += s[i++];
+  }
+  return 0;
+}
+
+// The value of a numeric reference "&#N;" or "&#xH;" at s[i], and its length;
+// 0 when none stands there.
+std::size_t NumericReference(const std::string& s, std::size_t i, char32_t& c) {
+  if (s.compare(i, 2, "&#") != 0) return 0;
+  std::size_t at = i + 2;
+  const bool hex = at < s.size() && (s[at] == 'x' || s[at] == 'X');
+  if (hex) ++at;
+  std::uint32_t value = 0;
+  std::size_t digits = 0;
+  for (; at < s.size() && digits < 8; ++at, ++digits) {
+    char d = s[at];
+    int v = d >= '0' && d <= '9' ? d - '0' : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10 : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
+    if (v < 0) break;
+    value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
+  }
+  if (digits == 0 || at >= s.size() || s[at] != ';' || value == 0 || value > 0x10FFFF) return 0;
+  c = value;
+  return at + 1 - i;
+}
+
+// An id's bytes, read in the book's encoding, in the file-name encoding.
+std::string InFileNames(const std::string& id, tCharset charset) {
+  std::string out;
+  const bool same = charset == tCharset::Utf8 && platform::FileNamesAreUtf8();
+  for (std::size_t i = 0; i < id.size();) {
+    auto b = static_cast<unsigned char>(id[i]);
+    char32_t c = 0;
+    if (std::size_t n = b == '&' ? NumericReference(id, i, c) : 0; n > 0) {
+      out += InFileNameEncoding(c);
+      i += n;
+    } else if (std::size_t m = b == '&' ? PredefinedReference(id, i, out) : 0; m > 0) {
+      i += m;
+    } else if (b < 0x80) {
+      out += id[i++];
+    } else {
+      std::size_t end = i;
+      while (end < id.size() && static_cast<unsigned char>(id[end]) >= 0x80) ++end;
+      const std::string run = id.substr(i, end - i);
+      std::u32string points;
+      if (same || !DecodeCharset(run, charset, points)) {
+        out += run;  // as it stands: already right, or no characters here
+      } else {
+        for (char32_t p : points) out += InFileNameEncoding(p);
+      }
+      i = end;
+    }
   }
   return out;
 }
+
+}  // namespace
 
 std::string EscapeId(const std::string& id) {
   std::string out;
@@ -43,8 +103,8 @@ std::string EscapeId(const std::string& id) {
   return out;
 }
 
-std::string ReportedName(const tGetTag& tag) {
-  std::string name = DecodeXmlReferences(Unquote(tag.GetAttribute("id")));
+std::string ReportedName(const tGetTag& tag, tCharset charset) {
+  std::string name = InFileNames(Unquote(tag.GetAttribute("id")), charset);
   if (name.size() > kMaxReportedName) name.resize(kMaxReportedName);
   bool dotsOnly = true;
   for (char& c : name) {
@@ -59,9 +119,57 @@ std::string ReportedName(const tGetTag& tag) {
   return name;
 }
 
-std::string ReportedNameOf(const char* tagText, std::size_t length) {
+std::string ReportedNameOf(const char* tagText, std::size_t length, tCharset charset) {
   tGetTag tag;
   for (std::size_t i = 0; i < length; ++i) tag.Put(static_cast<std::uint8_t>(tagText[i]));
   tag.Put('>');
-  return ReportedName(tag);
+  return ReportedName(tag, charset);
+}
+
+std::string WrittenId(const std::string& fileName) {
+  std::u32string points;
+  bool decoded = platform::FileNamesAreUtf8() ? DecodeCharset(fileName, tCharset::Utf8, points)
+                                              : platform::AnsiToUnicode(fileName, points);
+  if (!decoded) return EscapeId(fileName);
+  std::string out;
+  for (char32_t c : points) {
+    if (c < 0x80) {
+      out += EscapeId(std::string(1, static_cast<char>(c)));
+    } else {
+      out += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ";";
+    }
+  }
+  return out;
+}
+
+std::string ContentTypeOf(const std::string& content, const std::string& name) {
+  auto starts = [&](std::size_t at, const char* magic, std::size_t n) {
+    return content.size() >= at + n && std::memcmp(content.data() + at, magic, n) == 0;
+  };
+  if (starts(0, "\xFF\xD8\xFF", 3)) return "image/jpeg";
+  if (starts(0, "\x89PNG\r\n\x1A\n", 8)) return "image/png";
+  if (starts(0, "GIF87a", 6) || starts(0, "GIF89a", 6)) return "image/gif";
+  if (starts(0, "RIFF", 4) && starts(8, "WEBP", 4)) return "image/webp";
+  if (starts(0, "BM", 2) && content.size() >= 26) return "image/bmp";
+  // SVG is text: an <svg> element near the start, after any declaration or comment.
+  std::size_t text = starts(0, "\xEF\xBB\xBF", 3) ? 3 : 0;
+  while (text < content.size() && (content[text] == ' ' || content[text] == '\t' || content[text] == '\r' ||
+                                   content[text] == '\n')) {
+    ++text;
+  }
+  if (starts(text, "<", 1) && content.substr(text, 1024).find("<svg") != std::string::npos) return "image/svg+xml";
+  static const struct {
+    const char* extension;
+    const char* type;
+  } kTypes[] = {{"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"}, {"jpe", "image/jpeg"}, {"png", "image/png"},
+                {"gif", "image/gif"},  {"bmp", "image/bmp"},   {"webp", "image/webp"}, {"svg", "image/svg+xml"}};
+  std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos) {
+    std::string extension = name.substr(dot + 1);
+    for (char& c : extension) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    for (const auto& known : kTypes) {
+      if (extension == known.extension) return known.type;
+    }
+  }
+  return "application/octet-stream";
 }

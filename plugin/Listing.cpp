@@ -48,7 +48,7 @@ int ReadNextHeader(tBook& book, tHeaderData& header) {
       book.Next();
     }
     tag.Put('>');
-    std::string name = ReportedName(tag);
+    std::string name = ReportedName(tag, book.Charset);
     if (!name.empty()) {
       CopyName(header.ArcName, book.FileName);
       CopyName(header.FileName, name);

@@ -79,6 +79,7 @@ int SaveBook(tReplacement& book, const std::vector<std::string_view>& parts) {
 // end cannot be told (no end tag of its own) makes the whole removal fail
 // with E_BAD_ARCHIVE rather than cut into its neighbours.
 int KeptParts(const std::string& text, const tNameSet& names, std::vector<std::string_view>& kept) {
+  const tCharset charset = DeclaredCharset(text.data(), text.size());
   constexpr std::string_view kStart = "<binary";
   constexpr std::string_view kEnd = "</binary>";
   const std::string_view whole(text);
@@ -90,10 +91,10 @@ int KeptParts(const std::string& text, const tNameSet& names, std::vector<std::s
     if (start == std::string::npos) break;
     std::size_t close = text.find('>', start + kStart.size());
     if (close == std::string::npos) {
-      if (names.count(ReportedNameOf(text.data() + start, text.size() - start))) return E_BAD_ARCHIVE;
+      if (names.count(ReportedNameOf(text.data() + start, text.size() - start, charset))) return E_BAD_ARCHIVE;
       break;
     }
-    std::string name = ReportedNameOf(text.data() + start, close - start);
+    std::string name = ReportedNameOf(text.data() + start, close - start, charset);
     if (name.empty() || !names.count(name)) {
       scan = close + 1;
       continue;
@@ -172,7 +173,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
     sources.push_back({folder + name, name.substr(idStart)});
     // Base64 with its line breaks, and the element around it.
     const std::uint64_t chars = (size + 2) / 3 * 4;
-    total += chars + 2 * (chars / 76 + 1) + 32 + 6 * sources.back().id.size();
+    total += chars + 2 * (chars / 76 + 1) + 80 + 10 * sources.back().id.size();
     if (total > kMaxText) return E_NO_MEMORY;
   }
 
@@ -183,11 +184,11 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   for (const tSource& source : sources) {
     std::string content;
     if (LoadFile(source.path, content) != tFileStatus::Ok) return E_EREAD;
-    std::string head = "<binary id=\"" + EscapeId(source.id) + "\"";
+    std::string head = "<binary id=\"" + WrittenId(source.id) + "\"";
     // The new element replaces those the listing shows under the same name.
     replaced.insert(ReportedNameOf(head.data(), head.size()));
     pieces += head;
-    pieces += '>';
+    pieces += " content-type=\"" + ContentTypeOf(content, source.id) + "\">";
     pieces += EncodeBase64(content);
     pieces += "</binary>\r\n";
     if (text.size() + pieces.size() > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized

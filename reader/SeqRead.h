@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "textutil/Charset.h"
 
 class tSeqRead {
  public:
@@ -70,5 +71,7 @@ class tDiskRead : public tFileRead {
 // The archive handle that the host holds between calls.
 class tBook final : public tDiskRead {
  public:
-  using tDiskRead::tDiskRead;
+  // The encoding the book declares, read from its first window.
+  explicit tBook(const std::string& name) : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
+  tCharset Charset;
 };
