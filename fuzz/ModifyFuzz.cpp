@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::size_t cut = n.find_last_of('/');
       std::string id = cut == std::string::npos ? n : n.substr(cut + 1);
       if (id.empty()) continue;  // a folder: skipped
-      std::string head = "<binary id=\"" + EscapeId(id) + "\"";
+      std::string head = "<binary id=\"" + WrittenId(id) + "\"";
       added.push_back(ReportedNameOf(head.data(), head.size()));
     }
     FUZZ_CHECK(rc == 0 || rc == E_BAD_ARCHIVE || rc == E_UNKNOWN_FORMAT || rc == E_NOT_SUPPORTED);

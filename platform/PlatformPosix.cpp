@@ -11,8 +11,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -214,7 +214,8 @@ FileHandle OpenForRewrite(const std::string& name, unsigned waitMs, RewriteOpen&
     if (TryRewriteLock(fd)) {
       // The lock is on the file; a rewrite that ended meanwhile may have put
       // another file under the name.
-      struct stat held {}, named {};
+      struct stat held {
+      }, named{};
       if (::fstat(fd, &held) == 0 && ::stat(name.c_str(), &named) == 0 && SameFile(held, named)) {
         result = RewriteOpen::Opened;
         return fd;
@@ -245,7 +246,8 @@ bool FB2PACK_SEAM(CreateBeside)(const std::string& folder, const std::string& pr
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
 #endif
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::string name = folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
+    std::string name =
+        folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
     int fd2 = OpenNoWait(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, m);
     if (fd2 >= 0) {
       TryLock(fd2, LOCK_EX);
@@ -297,7 +299,8 @@ bool FB2PACK_SEAM(PlaceOver)(NewFile& file, const std::string& target, FileHandl
     // An unnamed file gets its name only now, complete and flushed.
     std::string self = "/proc/self/fd/" + std::to_string(file.Handle);
     for (int attempt = 0; attempt < 64 && file.Name.empty(); ++attempt) {
-      std::string name = file.Folder + file.Prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt)) + ".tmp";
+      std::string name =
+          file.Folder + file.Prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt)) + ".tmp";
       if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
           ::linkat(Fd(file.Handle), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
         file.Name = name;
@@ -360,7 +363,8 @@ void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
     // A live writer holds its file locked; only files nobody holds go.
     int fd = OpenNoWait(name, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) continue;
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (TryLock(fd, LOCK_EX) && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
         ::lstat(name.c_str(), &named) == 0 && SameFile(held, named)) {
       ::unlink(name.c_str());

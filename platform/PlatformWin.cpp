@@ -32,7 +32,7 @@ bool IsDiskFileName(const std::string& name) {
   DWORD attrs = GetFileAttributesA(name.c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) return false;
   HANDLE h = DiskFileOnly(CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
+                                      OPEN_EXISTING, 0, nullptr));
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   return true;
@@ -131,8 +131,8 @@ void Close(FileHandle h) {
 }
 
 FileHandle OpenAlways(const std::string& name) {
-  return F(DiskFileOnly(
-      CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  return F(
+      DiskFileOnly(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 FileHandle CreateAlways(const std::string& name) {
@@ -161,8 +161,8 @@ FileHandle OpenForRewrite(const std::string& name, unsigned waitMs, RewriteOpen&
   for (;;) {
     // Shared for deleting and writing too, so that the replacement can take
     // the name; readers, who share reading only, still keep it from doing so.
-    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, kNormalSequential, nullptr);
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, kNormalSequential, nullptr);
     const DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     h = DiskFileOnly(h);
     if (h == INVALID_HANDLE_VALUE) {
@@ -213,7 +213,8 @@ bool FB2PACK_SEAM(CreateBeside)(const std::string& folder, const std::string& pr
   // next rewrite of the same book. The new file shares nothing while open.
   file = NewFile{InvalidHandle, folder, prefix, {}};
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::string name = folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
+    std::string name =
+        folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
     HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNormalSequential, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       file.Handle = F(h);
@@ -227,7 +228,8 @@ bool FB2PACK_SEAM(CreateBeside)(const std::string& folder, const std::string& pr
 
 int ModeOf(const std::string& name) {
   DWORD attrs = GetFileAttributesA(name.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) return -1;
+  if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return -1;
   return (attrs & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 }
 

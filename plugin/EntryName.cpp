@@ -47,7 +47,10 @@ std::size_t NumericReference(const std::string& s, std::size_t i, char32_t& c) {
   std::size_t digits = 0;
   for (; at < s.size() && digits < 8; ++at, ++digits) {
     char d = s[at];
-    int v = d >= '0' && d <= '9' ? d - '0' : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10 : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
+    int v = d >= '0' && d <= '9'          ? d - '0'
+            : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+            : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                          : -1;
     if (v < 0) break;
     value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);
   }
@@ -153,15 +156,15 @@ std::string ContentTypeOf(const std::string& content, const std::string& name) {
   if (starts(0, "BM", 2) && content.size() >= 26) return "image/bmp";
   // SVG is text: an <svg> element near the start, after any declaration or comment.
   std::size_t text = starts(0, "\xEF\xBB\xBF", 3) ? 3 : 0;
-  while (text < content.size() && (content[text] == ' ' || content[text] == '\t' || content[text] == '\r' ||
-                                   content[text] == '\n')) {
+  while (text < content.size() &&
+         (content[text] == ' ' || content[text] == '\t' || content[text] == '\r' || content[text] == '\n')) {
     ++text;
   }
   if (starts(text, "<", 1) && content.substr(text, 1024).find("<svg") != std::string::npos) return "image/svg+xml";
   static const struct {
     const char* extension;
     const char* type;
-  } kTypes[] = {{"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"}, {"jpe", "image/jpeg"}, {"png", "image/png"},
+  } kTypes[] = {{"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"}, {"jpe", "image/jpeg"},  {"png", "image/png"},
                 {"gif", "image/gif"},  {"bmp", "image/bmp"},   {"webp", "image/webp"}, {"svg", "image/svg+xml"}};
   std::size_t dot = name.rfind('.');
   if (dot != std::string::npos) {

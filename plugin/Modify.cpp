@@ -7,9 +7,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "plugin/EntryName.h"
 #include "plugin/Operations.h"
-#include "platform/Platform.h"
 #include "textutil/Base64.h"
 #include "textutil/FileText.h"
 #include "textutil/StrUtil.h"

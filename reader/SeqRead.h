@@ -72,6 +72,7 @@ class tDiskRead : public tFileRead {
 class tBook final : public tDiskRead {
  public:
   // The encoding the book declares, read from its first window.
-  explicit tBook(const std::string& name) : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
+  explicit tBook(const std::string& name)
+      : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
   tCharset Charset;
 };

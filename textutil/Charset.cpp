@@ -31,7 +31,11 @@ bool DecodeUtf8(const std::string& s, std::u32string& out) {
   std::u32string points;
   for (std::size_t i = 0; i < s.size();) {
     auto b = static_cast<unsigned char>(s[i]);
-    std::size_t n = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    std::size_t n = b < 0x80                 ? 1
+                    : b >= 0xC2 && b <= 0xDF ? 2
+                    : b >= 0xE0 && b <= 0xEF ? 3
+                    : b >= 0xF0 && b <= 0xF4 ? 4
+                                             : 0;
     if (n == 0 || i + n > s.size()) return false;
     char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
     for (std::size_t k = 1; k < n; ++k) {
@@ -69,12 +73,18 @@ tCharset DeclaredCharset(const char* text, std::size_t length) {
   static const struct {
     const char* name;
     tCharset charset;
-  } kNames[] = {{"utf-8", tCharset::Utf8},           {"utf8", tCharset::Utf8},
-                {"windows-1250", tCharset::Windows1250}, {"cp1250", tCharset::Windows1250},
-                {"windows-1251", tCharset::Windows1251}, {"cp1251", tCharset::Windows1251},
-                {"windows-1252", tCharset::Windows1252}, {"cp1252", tCharset::Windows1252},
-                {"koi8-r", tCharset::Koi8R},             {"iso-8859-1", tCharset::Iso8859_1},
-                {"latin1", tCharset::Iso8859_1},         {"iso-8859-5", tCharset::Iso8859_5}};
+  } kNames[] = {{"utf-8", tCharset::Utf8},
+                {"utf8", tCharset::Utf8},
+                {"windows-1250", tCharset::Windows1250},
+                {"cp1250", tCharset::Windows1250},
+                {"windows-1251", tCharset::Windows1251},
+                {"cp1251", tCharset::Windows1251},
+                {"windows-1252", tCharset::Windows1252},
+                {"cp1252", tCharset::Windows1252},
+                {"koi8-r", tCharset::Koi8R},
+                {"iso-8859-1", tCharset::Iso8859_1},
+                {"latin1", tCharset::Iso8859_1},
+                {"iso-8859-5", tCharset::Iso8859_5}};
   for (const auto& known : kNames) {
     if (SameName(name, known.name)) return known.charset;
   }

@@ -48,7 +48,7 @@ std::vector<Step> ByteByByte(const std::string& path, unsigned seed) {
         book.Next();
       }
       tag.Put('>');
-      name = ReportedName(tag);
+      name = ReportedName(tag, book.Charset);
       if (!name.empty() || book.Eof) break;
     }
     if (name.empty()) return steps;

@@ -155,7 +155,7 @@ TEST(Pack, InsertsTheWrittenFormBeforeTheRootEndInListOrder) {
   Spit(dir.File("a.png"), "Man");
   Spit(dir.File("b.png"), "Ma");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png", "b.png"}), 0);
-  EXPECT_EQ(Slurp(book), body + "<binary id=\"a.png\">TWFu</binary>\r\n<binary id=\"b.png\">TWE=</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), body + "<binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n<binary id=\"b.png\" content-type=\"image/png\">TWE=</binary>\r\n" + kTail);
   EXPECT_EQ(Slurp(dir.File("a.png")), "Man") << "sources stay";
 }
 
@@ -165,7 +165,7 @@ TEST(Pack, ReplacesAnElementOfTheSameNameAndPutsTheNewOneLast) {
   Spit(book, kHead + "<binary id=\"a.png\">T0xE</binary>\r\n<binary id=\"k\">AA</binary>" + kTail);
   Spit(dir.File("a.png"), "Man");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"k\">AA</binary><binary id=\"a.png\">TWFu</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"k\">AA</binary><binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n" + kTail);
 }
 
 TEST(Pack, ReplacesByTheNameThatWillBeWrittenNotTheSourcePath) {
@@ -176,7 +176,7 @@ TEST(Pack, ReplacesByTheNameThatWillBeWrittenNotTheSourcePath) {
   Spit(dir.File("img") + kSep + "a.png", "Man");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"img" + kSep + "a.png"}), 0);
   EXPECT_EQ(api::Names(book), std::vector<std::string>{"a.png"});
-  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"a.png\">TWFu</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n" + kTail);
 }
 
 TEST(Pack, EscapesMarkupInNamesAndReadsThemBack) {
@@ -185,11 +185,11 @@ TEST(Pack, EscapesMarkupInNamesAndReadsThemBack) {
   Spit(book, kHead + kTail);
   Spit(dir.File("Tom & Jerry.jpg"), "1");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"Tom &amp; Jerry.jpg\">MQ==</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">MQ==</binary>\r\n" + kTail);
   EXPECT_EQ(api::Names(book), std::vector<std::string>{"Tom & Jerry.jpg"});
   Spit(dir.File("Tom & Jerry.jpg"), "2");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"Tom &amp; Jerry.jpg\">Mg==</binary>\r\n" + kTail)
+  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">Mg==</binary>\r\n" + kTail)
       << "the old element's line end stays";
 #ifndef _WIN32
   Spit(dir.File("q\"<x>.png"), "3");
@@ -260,9 +260,9 @@ TEST(Pack, EmptyFilesAreAddedAndFoldersSkipped) {
   Spit(book, kHead + kTail);
   Spit(dir.File("empty.png"), "");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"sub" + kSep, "empty.png"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\"></binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\" content-type=\"image/png\"></binary>\r\n" + kTail);
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\"></binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\" content-type=\"image/png\"></binary>\r\n" + kTail);
   EXPECT_EQ(api::Plugin().PackFiles(api::C(book).data(), nullptr, nullptr, nullptr, 0), 0);
 }
 

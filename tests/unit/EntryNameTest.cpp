@@ -4,7 +4,9 @@
 
 namespace {
 
-std::string Named(const std::string& tagText) { return ReportedNameOf(tagText.data(), tagText.size()); }
+std::string Named(const std::string& tagText, tCharset charset = tCharset::Utf8) {
+  return ReportedNameOf(tagText.data(), tagText.size(), charset);
+}
 
 }  // namespace
 
@@ -38,12 +40,12 @@ TEST(EntryName, NamesCannotLeaveTheDestinationFolder) {
   EXPECT_EQ(Named("<binary id=\"a\r\nb\""), "") << "the value line ends at the line break";
 }
 
-TEST(EntryName, PredefinedReferencesAreDecodedBeforeTheSafetyRule) {
+TEST(EntryName, ReferencesAreDecodedBeforeTheSafetyRule) {
   EXPECT_EQ(Named("<binary id=\"Tom &amp; Jerry.jpg\""), "Tom & Jerry.jpg");
   EXPECT_EQ(Named("<binary id=\"&lt;&gt;&quot;&apos;\""), "<>\"'");
-  EXPECT_EQ(Named("<binary id=\"&#47;&nbsp;&amp\""), "&#47;&nbsp;&amp") << "no other reference";
-  EXPECT_EQ(Named("<binary id=\"..&#x2F;x\""), "..&#x2F;x");
-  EXPECT_EQ(Named("<binary id=\"a&#x2F;b\""), "a&#x2F;b");
+  EXPECT_EQ(Named("<binary id=\"&#47;&nbsp;&amp\""), "_&nbsp;&amp") << "numeric ones too, no named ones";
+  EXPECT_EQ(Named("<binary id=\"..&#x2F;x\""), ".._x");
+  EXPECT_EQ(Named("<binary id=\"a&#x2F;b&#0;&#x110000;\""), "a_b&#0;&#x110000;") << "no character, no reference";
   EXPECT_EQ(Named("<binary id=\"&amp;lt;\""), "&lt;") << "decoded once";
 }
 
@@ -60,3 +62,42 @@ TEST(EntryName, EscapedIdsReadBackAsTheName) {
     EXPECT_EQ(EscapeId(name).find_first_of("<>\""), std::string::npos);
   }
 }
+
+TEST(EntryName, ContentTypeFromTheFirstBytesThenTheExtension) {
+  EXPECT_EQ(ContentTypeOf("\xFF\xD8\xFF\xE0....", "x.png"), "image/jpeg") << "the bytes win over the name";
+  EXPECT_EQ(ContentTypeOf("\x89PNG\r\n\x1A\n....", "image1"), "image/png");
+  EXPECT_EQ(ContentTypeOf("GIF89a..", "a"), "image/gif");
+  EXPECT_EQ(ContentTypeOf(std::string("RIFF\x10\0\0\0WEBPVP8 ", 16), "a"), "image/webp");
+  EXPECT_EQ(ContentTypeOf("BM" + std::string(40, '\0'), "a"), "image/bmp");
+  EXPECT_EQ(ContentTypeOf("\xEF\xBB\xBF <?xml version=\"1.0\"?>\n<svg xmlns=\"x\"/>", "a"), "image/svg+xml");
+  EXPECT_EQ(ContentTypeOf("plain", "Cover.JPEG"), "image/jpeg");
+  EXPECT_EQ(ContentTypeOf("plain", "pic.svg"), "image/svg+xml");
+  EXPECT_EQ(ContentTypeOf("plain", "image1"), "application/octet-stream");
+  EXPECT_EQ(ContentTypeOf("", "notes.txt"), "application/octet-stream");
+}
+
+TEST(EntryName, TheDeclaredEncodingIsReadFromTheXmlDeclaration) {
+  auto of = [](const std::string& head) { return DeclaredCharset(head.data(), head.size()); };
+  EXPECT_EQ(of("<?xml version=\"1.0\" encoding=\"windows-1251\"?><FictionBook>"), tCharset::Windows1251);
+  EXPECT_EQ(of("\xEF\xBB\xBF<?xml version='1.0' encoding = 'KOI8-R' ?>"), tCharset::Koi8R);
+  EXPECT_EQ(of("<?xml version=\"1.0\"?><FictionBook encoding=\"cp1251\">"), tCharset::Utf8) << "only the declaration";
+  EXPECT_EQ(of("<FictionBook>"), tCharset::Utf8);
+  EXPECT_EQ(of("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>"), tCharset::Other);
+}
+
+#ifndef _WIN32
+TEST(EntryName, NamesAreReportedInUtf8AndWrittenAsReferences) {
+  const std::string name = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD & \xF0\x9F\x93\x96.png";  // "Иван & 📖.png"
+  EXPECT_EQ(WrittenId(name), "&#1048;&#1074;&#1072;&#1085; &amp; &#128214;.png");
+  const std::string head = "<binary id=\"" + WrittenId(name) + "\"";
+  for (tCharset any : {tCharset::Utf8, tCharset::Windows1251, tCharset::Other}) {
+    EXPECT_EQ(ReportedNameOf(head.data(), head.size(), any), name);
+  }
+  // "рыба.png" as windows-1251 and as KOI8-R bytes; 0x98 means nothing in windows-1251.
+  EXPECT_EQ(Named("<binary id=\"\xF0\xFB\xE1\xE0.png\"", tCharset::Windows1251),
+            "\xD1\x80\xD1\x8B\xD0\xB1\xD0\xB0.png");
+  EXPECT_EQ(Named("<binary id=\"\xD2\xD9\xC2\xC1.png\"", tCharset::Koi8R), "\xD1\x80\xD1\x8B\xD0\xB1\xD0\xB0.png");
+  EXPECT_EQ(Named("<binary id=\"\x98\xE0\"", tCharset::Windows1251), "\x98\xE0") << "undecodable: as it stands";
+  EXPECT_EQ(WrittenId("\xFF.png"), "\xFF.png") << "not UTF-8: its bytes";
+}
+#endif
