@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
 #include "plugin/EntryName.h"
 
 namespace {
@@ -24,7 +25,7 @@ TEST(EntryName, ReadsTheUnquotedIdOfAnyQuoting) {
 TEST(EntryName, KeepsOrdinaryNamesExactly) {
   EXPECT_EQ(Named("<binary id=\"img_1.png\""), "img_1.png");
   EXPECT_EQ(Named("<binary id=\"\xD0\x9E\xD0\xB1\xD0\xBB\xD0\xBE\xD0\xB6\xD0\xBA\xD0\xB0.jpg\""),
-            "\xD0\x9E\xD0\xB1\xD0\xBB\xD0\xBE\xD0\xB6\xD0\xBA\xD0\xB0.jpg");
+            testfiles::SystemName("\xD0\x9E\xD0\xB1\xD0\xBB\xD0\xBE\xD0\xB6\xD0\xBA\xD0\xB0.jpg"));
   EXPECT_EQ(Named("<binary id=\".hidden\""), ".hidden");
   EXPECT_EQ(Named("<binary id=\"a..b\""), "a..b");
 }

@@ -4,7 +4,30 @@
 #include <random>
 #include <sstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace testfiles {
+
+std::string SystemName(const std::string& utf8) {
+#ifdef _WIN32
+  if (GetACP() == CP_UTF8) return utf8;
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  std::string out;
+  for (wchar_t w : wide) {
+    char bytes[8];
+    BOOL lacked = FALSE;
+    int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &w, 1, bytes, sizeof bytes, nullptr, &lacked);
+    out += m <= 0 || lacked ? std::string("_") : std::string(bytes, static_cast<std::size_t>(m));
+  }
+  return out;
+#else
+  return utf8;
+#endif
+}
 
 ScratchDir::ScratchDir() {
   static unsigned counter = 0;  // test-only: unique folder names within one run

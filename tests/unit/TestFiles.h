@@ -34,6 +34,10 @@ bool Exists(const std::string& path);
 // Plain RFC 4648 base64 on one line: an oracle independent of the codec.
 std::string ReferenceBase64(const std::string& data);
 
+// A UTF-8 name as the system writes file names: itself where they are UTF-8;
+// on Windows in the ANSI code page, "_" for each character it lacks.
+std::string SystemName(const std::string& utf8);
+
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(std::size_t n, unsigned seed);
 
