@@ -311,7 +311,8 @@ int ExtractFailed(const std::string& dest, int rc, [[maybe_unused]] const std::s
       !fs::is_symlink(fs::symlink_status(dest, ec))) {
     why = "a folder or another non-file is in the way";
   }
-  if (why.empty() && fs::is_regular_file(fs::symlink_status(dest, ec)) && !Writable(dest)) why = "the file there is read-only";
+  if (why.empty() && fs::is_regular_file(fs::symlink_status(dest, ec)) && !Writable(dest))
+    why = "the file there is read-only";
   if (why.empty()) why = FolderProblem(FolderOf(dest), 0);
   const std::string what = Describe(rc);
   if (why.empty()) return Fail(dest + ": " + what);

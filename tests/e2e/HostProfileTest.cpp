@@ -22,12 +22,12 @@ using testfiles::Spit;
 namespace {
 
 enum class tCall {
-  Walk,            // a listing that skips every entry; expect: the number of entries
-  ExtractFresh,    // a new open, walk to the entry, extract with DestPath NULL and a full DestName
-  Pack,            // PackFiles with SrcPath ending in the separator
-  Delete,          // DeleteFiles with several names
-  Detect,          // CanYouHandleThisFile on a file of the folder
-  HeaderNonZero,   // ReadHeader into a record full of non-zero bytes
+  Walk,           // a listing that skips every entry; expect: the number of entries
+  ExtractFresh,   // a new open, walk to the entry, extract with DestPath NULL and a full DestName
+  Pack,           // PackFiles with SrcPath ending in the separator
+  Delete,         // DeleteFiles with several names
+  Detect,         // CanYouHandleThisFile on a file of the folder
+  HeaderNonZero,  // ReadHeader into a record full of non-zero bytes
 };
 
 struct tStep {
@@ -46,9 +46,10 @@ struct tProfile {
 const std::vector<std::string> kEntries = {"cover.jpg", "a.png", "b.png"};
 
 std::string TheBook() {
-  return api::Book("<binary id=\"cover.jpg\" content-type=\"image/jpeg\">QUJD</binary>\r\n"
-                   "<binary id=\"a.png\" content-type=\"image/png\">REVG</binary>\r\n"
-                   "<binary id=\"b.png\" content-type=\"image/png\">R0hJ</binary>\r\n");
+  return api::Book(
+      "<binary id=\"cover.jpg\" content-type=\"image/jpeg\">QUJD</binary>\r\n"
+      "<binary id=\"a.png\" content-type=\"image/png\">REVG</binary>\r\n"
+      "<binary id=\"b.png\" content-type=\"image/png\">R0hJ</binary>\r\n");
 }
 
 const std::vector<tProfile> kProfiles = {

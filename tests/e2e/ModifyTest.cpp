@@ -155,7 +155,10 @@ TEST(Pack, InsertsTheWrittenFormBeforeTheRootEndInListOrder) {
   Spit(dir.File("a.png"), "Man");
   Spit(dir.File("b.png"), "Ma");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png", "b.png"}), 0);
-  EXPECT_EQ(Slurp(book), body + "<binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n<binary id=\"b.png\" content-type=\"image/png\">TWE=</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), body +
+                             "<binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n<binary id=\"b.png\" "
+                             "content-type=\"image/png\">TWE=</binary>\r\n" +
+                             kTail);
   EXPECT_EQ(Slurp(dir.File("a.png")), "Man") << "sources stay";
 }
 
@@ -165,7 +168,10 @@ TEST(Pack, ReplacesAnElementOfTheSameNameAndPutsTheNewOneLast) {
   Spit(book, kHead + "<binary id=\"a.png\">T0xE</binary>\r\n<binary id=\"k\">AA</binary>" + kTail);
   Spit(dir.File("a.png"), "Man");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"k\">AA</binary><binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book),
+            kHead +
+                "\r\n<binary id=\"k\">AA</binary><binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n" +
+                kTail);
 }
 
 TEST(Pack, ReplacesByTheNameThatWillBeWrittenNotTheSourcePath) {
@@ -185,11 +191,13 @@ TEST(Pack, EscapesMarkupInNamesAndReadsThemBack) {
   Spit(book, kHead + kTail);
   Spit(dir.File("Tom & Jerry.jpg"), "1");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">MQ==</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book),
+            kHead + "<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">MQ==</binary>\r\n" + kTail);
   EXPECT_EQ(api::Names(book), std::vector<std::string>{"Tom & Jerry.jpg"});
   Spit(dir.File("Tom & Jerry.jpg"), "2");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "\r\n<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">Mg==</binary>\r\n" + kTail)
+  EXPECT_EQ(Slurp(book),
+            kHead + "\r\n<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">Mg==</binary>\r\n" + kTail)
       << "the old element's line end stays";
 #ifndef _WIN32
   Spit(dir.File("q\"<x>.png"), "3");
