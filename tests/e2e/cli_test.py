@@ -237,6 +237,42 @@ class NamesAndTypes(HostCase):
             self.assertEqual(self.names("b.fb2"), [], encoding)
 
 
+    @unittest.skipUnless(is_wine_args() and shutil.which("localedef"), "Windows builds under Wine")
+    def test_a_cyrillic_code_page_writes_and_reads_names_right(self):
+        """Wine takes the ANSI code page from the locale: a Russian one gives windows-1251."""
+        locales = self.path("locales")
+        os.mkdir(locales)
+        made = subprocess.run(["localedef", "-i", "ru_RU", "-f", "CP1251", os.path.join(locales, "ru_RU.CP1251")],
+                              capture_output=True)
+        if made.returncode not in (0, 1) or not os.path.isdir(os.path.join(locales, "ru_RU.CP1251")):
+            self.skipTest("no ru_RU.CP1251 locale can be made here")
+        # A prefix of its own: one started in another locale would be set up anew.
+        env = dict(os.environ, LOCPATH=locales, LANG="ru_RU.CP1251", LC_ALL="ru_RU.CP1251",
+                   WINEPREFIX=self.path("prefix"))
+        # Wine's background processes start with the first program: not one whose output is read.
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-p"], env=env, **quiet)
+        subprocess.run(shlex.split(ARGS.runner) + ["wineboot"], env=env, timeout=300, **quiet)
+        name = self.NAME.encode("cp1251")
+        with open(os.path.join(self.dir.encode(), name), "wb") as f:
+            f.write(self.PNG)
+
+        def host(*args):
+            proc = subprocess.run(host_command() + list(args), cwd=self.dir, env=env, capture_output=True, timeout=120)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            return proc.stdout
+
+        for encoding in ("utf-8", "windows-1251"):
+            self.write("b.fb2", self.book(encoding))
+            for _ in range(2):
+                host(b"add", b"b.fb2", name)
+            self.assertEqual(host(b"list", b"b.fb2").split(b"\n")[:-1], ["рыба.png".encode("cp1251"), name])
+            self.assertIn(b'id="&#1048;&#1074;&#1072;&#1085; ', self.read("b.fb2"))
+            host(b"delete", b"b.fb2", name)
+            self.assertEqual(host(b"list", b"b.fb2").split(b"\n")[:-1], ["рыба.png".encode("cp1251")])
+        subprocess.run(["wineserver", "-k"], env=env, **quiet)
+
+
 class GeneratedBooks(HostCase):
     def test_every_entry_decodes_as_python_does(self):
         rng = random.Random(20261208)
