@@ -64,7 +64,7 @@ tFileWrite::tCommit tFileWrite::Commit() {
 }
 
 void tFinder::SetPattern(const std::string& pattern) {
-  if (pattern.empty()) {
+  if (pattern.empty() || pattern.size() > kMaxPattern) {
     Status = -1;
     return;
   }

@@ -87,14 +87,17 @@ class tFileWrite final : public tCharHandler {
   std::unique_ptr<tReplacement> Replacement;  // the replacing form's new file
 };
 
-// Counts the occurrences of a pattern (of at most 256 bytes) in the bytes put,
-// overlapping ones included, with a failure table so no byte is looked at twice.
+// Counts the occurrences of a pattern in the bytes put, overlapping ones
+// included, with a failure table so no byte is looked at twice. The table
+// holds a byte a position, so a pattern has at most kMaxPattern bytes; a
+// longer one, like an empty one, disables the finder.
 class tFinder final : public tCharHandler {
  public:
-  std::int32_t& Found = Status;  // matches so far; -1: disabled (empty pattern)
+  std::int32_t& Found = Status;  // matches so far; -1: disabled (empty or too long a pattern)
   std::string Pattern;
   std::string Table;       // Table[q-1]: longest proper border of Pattern[1..q]
   std::int32_t Index = 1;  // 1-based position in Pattern of the next byte to compare
+  static constexpr std::size_t kMaxPattern = 256;
 
   explicit tFinder(const std::string& pattern) { SetPattern(pattern); }
 

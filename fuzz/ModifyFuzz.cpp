@@ -11,22 +11,13 @@
 
 #include "FuzzCommon.h"
 #include "plugin/EntryName.h"
+#include "plugin/NameList.h"
 #include "plugin/iwcxhead.h"
 
 namespace {
 
 std::vector<char> C(const std::string& s) {
   std::vector<char> v(s.begin(), s.end());
-  v.push_back('\0');
-  return v;
-}
-
-std::vector<char> List(const std::vector<std::string>& names) {
-  std::vector<char> v;
-  for (const auto& n : names) {
-    v.insert(v.end(), n.begin(), n.end());
-    v.push_back('\0');
-  }
   v.push_back('\0');
   return v;
 }
@@ -90,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::string> before = Names(book);
   auto bookPath = C(book);
-  auto list = List(names);
+  auto list = MakeNameList(names);
   int rc;
   std::vector<std::string> added;  // the names the listing will show for added files
   if (pack) {

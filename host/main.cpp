@@ -19,6 +19,8 @@
 #endif
 
 #include "host/PluginLoader.h"
+#include "plugin/NameList.h"
+#include "textutil/PathRules.h"
 
 #ifndef FB2PACK_VERSION
 #define FB2PACK_VERSION "0.0.0"
@@ -47,14 +49,6 @@ const char kUsage[] =
     "  --version       the version\n"
     "\n"
     "exit status: 0 done, 1 failed, 2 wrong usage\n";
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-bool IsSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
-#else
-constexpr char kSeparator = '/';
-bool IsSeparator(char c) { return c == '/'; }
-#endif
 
 int Usage(const std::string& why) {
   std::fprintf(stderr, "fb2pack: %s\n(see fb2pack --help)\n", why.c_str());
@@ -85,17 +79,6 @@ std::string Describe(int code) {
 
 // A writable copy, since the interface takes char*.
 std::vector<char> Buffer(const std::string& s) { return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1); }
-
-// Names one after another, each ended by NUL, the list ended by an empty name.
-std::vector<char> NameList(const std::vector<std::string>& names) {
-  std::vector<char> list;
-  for (const auto& n : names) {
-    list.insert(list.end(), n.begin(), n.end());
-    list.push_back('\0');
-  }
-  list.push_back('\0');
-  return list;
-}
 
 // The length of the UTF-8 sequence that starts at s[i], or 0 when none does.
 std::size_t Utf8Length(const std::string& s, std::size_t i) {
@@ -395,7 +378,7 @@ int CmdExtract(const PluginLoader& plugin, const std::vector<std::string>& args)
   const std::string book = rest[0];
   std::set<std::string> wanted(rest.begin() + 1, rest.end());
   std::set<std::string> found;
-  if (dir.empty() || !IsSeparator(dir.back())) dir += kSeparator;
+  if (dir.empty() || !IsSeparator(dir.back())) dir += SystemPathRules().Separator;
   std::vector<char> destPath = Buffer(dir);
   Progress progress;
   long done = 0;
@@ -442,7 +425,7 @@ int CmdAdd(const PluginLoader& plugin, const std::vector<std::string>& args) {
   }
   std::vector<char> bookBuf = Buffer(book);
   std::vector<char> src = Buffer("");
-  std::vector<char> list = NameList(std::vector<std::string>(args.begin() + 1, args.end()));
+  std::vector<char> list = MakeNameList(std::vector<std::string>(args.begin() + 1, args.end()));
   int rc = plugin.PackFiles(bookBuf.data(), nullptr, src.data(), list.data(), 0);
   if (rc == E_EREAD) {
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -469,7 +452,7 @@ int CmdDelete(const PluginLoader& plugin, const std::vector<std::string>& args) 
   }
   if (status) return status;
   std::vector<char> bookBuf = Buffer(book);
-  std::vector<char> list = NameList(names);
+  std::vector<char> list = MakeNameList(names);
   int rc = plugin.DeleteFiles(bookBuf.data(), list.data());
   return rc == 0 ? 0 : RewriteFailed(book, rc);
 }

@@ -3,7 +3,6 @@
 #include "platform/Faults.h"
 
 #include "platform/Platform.h"
-#include "plugin/iwcxhead.h"
 
 namespace platform {
 
@@ -58,9 +57,9 @@ bool PlaceOver(NewFile& file, const std::string& target, FileHandle held) {
   return ++s.moves != s.plan.FailMoveAt && RealPlaceOver(file, target, held);
 }
 
-}  // namespace platform
-
-extern "C" WCX_EXPORT void WCX_API SetFaultPlan(const tFaultPlan* plan) {
-  platform::State() = {};
-  if (plan) platform::State().plan = *plan;
+void SetFaultPlan(const tFaultPlan* plan) {
+  State() = {};
+  if (plan) State().plan = *plan;
 }
+
+}  // namespace platform

@@ -16,3 +16,8 @@ struct tFaultPlan {
   int FailCreateAt = 0;  // that creation of a new file fails
 };
 }
+
+namespace platform {
+// Sets the plan (none: nothing fails) and starts counting calls afresh.
+void SetFaultPlan(const tFaultPlan* plan);
+}  // namespace platform

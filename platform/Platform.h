@@ -1,8 +1,10 @@
-// The only door from the core to the operating system. The Windows side makes
-// the Win32 calls with the access, sharing and disposition values the plug-in
-// has always used; the POSIX side keeps the effects a caller can observe
-// (read sharing that keeps writers out, exclusive writers, no truncation on
-// an appending open).
+// The only door from the core to the operating system: files (opened without
+// blocking, regular ones only), their replacement in one step with the old
+// file's identity, the lock that keeps rewrites apart, file-name encodings and
+// the code page. PlatformWin.cpp makes the Win32 calls; PlatformPosix.cpp
+// keeps the effects a caller can observe there (read sharing that keeps
+// writers out, exclusive writers, no truncation on an appending open).
+// Nothing here knows of books or of the host interface.
 #pragma once
 
 #include <cstddef>

@@ -21,6 +21,16 @@ void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
   field[n] = '\0';
 }
 
+// The bytes from the reader's position up to the next '<' in its window, in
+// bulk; the whole rest of the window when there is none (found then false).
+std::uint32_t SpanToLt(const tDiskRead& book, bool& found) {
+  const std::uint8_t* here = book.Here();
+  const std::uint32_t ahead = book.Ahead();
+  const void* lt = std::memchr(here, '<', ahead);
+  found = lt != nullptr;
+  return found ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
+}
+
 }  // namespace
 
 int ReadNextHeader(tBook& book, tHeaderData& header) {
@@ -32,10 +42,8 @@ int ReadNextHeader(tBook& book, tHeaderData& header) {
       // With no part of the pattern matched, a byte other than its first one
       // changes nothing: jump to the next '<' of the window.
       if (finder.Index == 1 && book.Ch != '<') {
-        const std::uint8_t* here = book.Here();
-        std::uint32_t ahead = book.Ahead();
-        const void* lt = std::memchr(here, '<', ahead);
-        book.Skip(lt ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead);
+        bool found = false;
+        book.Skip(SpanToLt(book, found));
         continue;
       }
       finder.Put(book.Ch);
@@ -72,15 +80,13 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   tBase64Decoder decoder;
   std::vector<char> decoded(tBase64Decoder::MaxOutput(tDiskRead::kWindowSize));
   while (!book.Eof) {
-    const std::uint8_t* here = book.Here();
-    std::uint32_t ahead = book.Ahead();
-    const void* lt = std::memchr(here, '<', ahead);
-    std::uint32_t span = lt ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
+    bool found = false;
+    const std::uint32_t span = SpanToLt(book, found);
     if (writer.Status == 0) {
-      writer.PutBytes(decoded.data(), decoder.Feed(reinterpret_cast<const char*>(here), span, decoded.data()));
+      writer.PutBytes(decoded.data(), decoder.Feed(reinterpret_cast<const char*>(book.Here()), span, decoded.data()));
     }
     book.Skip(span);
-    if (lt) break;
+    if (found) break;
   }
   if (writer.Status == -1) return E_ECREATE;
   switch (writer.Commit()) {

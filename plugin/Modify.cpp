@@ -9,32 +9,20 @@
 
 #include "platform/Platform.h"
 #include "plugin/EntryName.h"
+#include "plugin/NameList.h"
 #include "plugin/Operations.h"
 #include "textutil/Base64.h"
 #include "textutil/FileText.h"
+#include "textutil/PathRules.h"
 #include "textutil/StrUtil.h"
 
 namespace fb2pack {
 namespace {
 
 // A name is cut only at the separators of the system that gave it.
-#ifdef _WIN32
-constexpr const char* kNameSeparators = "\\/:";
-#else
-constexpr const char* kNameSeparators = "/";
-#endif
+constexpr std::string_view kNameSeparators = SystemPathRules().Separators;
 
 using tNameSet = std::unordered_set<std::string>;
-
-std::vector<std::string> NameList(const char* list) {
-  std::vector<std::string> names;
-  if (list == nullptr) return names;
-  while (*list != '\0') {
-    names.emplace_back(list);
-    list += names.back().size() + 1;
-  }
-  return names;
-}
 
 // The root tag test of the modifying operations: "<FictionBook" wholly
 // within the first 1024 bytes.
@@ -134,7 +122,7 @@ int DeleteEntries(const char* packedFile, const char* deleteList) {
   tReplacement book(packedFile, tReplacement::Rewrite);
   std::string text;
   if (int rc = LoadBook(book, text); rc != E_SUCCESS) return rc;
-  std::vector<std::string> names = NameList(deleteList);
+  std::vector<std::string> names = ReadNameList(deleteList);
   // The kept parts go to the new book as they lie in the old one's text.
   std::vector<std::string_view> kept;
   if (int rc = KeptParts(text, tNameSet(names.begin(), names.end()), kept); rc != E_SUCCESS) return rc;
@@ -146,7 +134,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   // Hosts ask to keep paths on every copy into an archive; with no folder
   // in any name there is none to keep, and nothing asked for is lost.
   if (flags & PK_PACK_SAVE_PATHS) {
-    for (const std::string& name : NameList(addList)) {
+    for (const std::string& name : ReadNameList(addList)) {
       if (NameStart(name, kNameSeparators) != 0) return E_NOT_SUPPORTED;
     }
   }
@@ -165,7 +153,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   };
   std::vector<tSource> sources;
   std::uint64_t total = text.size();
-  for (const std::string& name : NameList(addList)) {
+  for (const std::string& name : ReadNameList(addList)) {
     std::size_t idStart = NameStart(name, kNameSeparators);
     if (idStart == name.size()) continue;  // a folder, not a file
     std::uint64_t size = 0;

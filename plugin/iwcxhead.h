@@ -1,7 +1,8 @@
 // Declarations of the packer plug-in interface that file managers use to
 // drive fb2pack: the records they hand over, the result codes, operation
-// codes, flags and capability bits. Only the offsets asserted at the end are
-// relied on; the other fields are declared so the records have the host's size.
+// codes, flags and capability bits. Only the offsets asserted after the
+// records are relied on; the other fields are declared so the records have
+// the host's size.
 #pragma once
 
 #include <cstddef>

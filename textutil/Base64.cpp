@@ -8,8 +8,6 @@
 #define FB2PACK_WIDE_BASE64 1
 #endif
 
-const char Base64Alphabet[65] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
 std::string EncodeBase64(const std::string& data) {
   const std::size_t n = data.size();
   if (n == 0) return {};
@@ -63,8 +61,7 @@ constexpr std::int8_t kPad = -1;
 constexpr std::array<std::int8_t, 256> MakeDecodeTable() {
   std::array<std::int8_t, 256> t{};
   for (auto& v : t) v = kSkip;
-  constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(alphabet[i])] = static_cast<std::int8_t>(i);
+  for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(Base64Alphabet[i])] = static_cast<std::int8_t>(i);
   t['='] = kPad;
   return t;
 }

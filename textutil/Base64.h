@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-extern const char Base64Alphabet[65];
+inline constexpr char Base64Alphabet[65] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // The alphabet's character for the low six bits of value.
 inline char Base64Char(unsigned value) { return Base64Alphabet[value & 63]; }

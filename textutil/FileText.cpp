@@ -3,15 +3,12 @@
 #include <algorithm>
 
 #include "platform/Platform.h"
+#include "textutil/PathRules.h"
 #include "textutil/StrUtil.h"
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kFolderSeparators = "\\/:";
-#else
-constexpr const char* kFolderSeparators = "/";
-#endif
+constexpr std::string_view kFolderSeparators = SystemPathRules().Separators;
 
 }  // namespace
 

@@ -44,13 +44,13 @@ std::string CutHead(std::string& s, const std::string& delimiter) {
   return head;
 }
 
-std::size_t NameStart(const std::string& path, const char* separators) {
+std::size_t NameStart(const std::string& path, std::string_view separators) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < path.size(); ++i) {
     auto c = static_cast<unsigned char>(path[i]);
     if (platform::IsLeadByte(c) && i + 1 < path.size()) {
       ++i;  // the trail byte may look like a separator; it is not one
-    } else if (c != 0 && std::strchr(separators, c) != nullptr) {
+    } else if (separators.find(static_cast<char>(c)) != std::string_view::npos) {
       start = i + 1;
     }
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The bytes between an opening quote (' or ") and the last occurrence of that
 // same quote byte; s unchanged when it does not start with a quote.
@@ -20,4 +21,4 @@ std::string CutHead(std::string& s, const std::string& delimiter);
 
 // Offset of the name part of a path: the byte after the last of the given
 // separator bytes, skipping trail bytes of double-byte characters.
-std::size_t NameStart(const std::string& path, const char* separators);
+std::size_t NameStart(const std::string& path, std::string_view separators);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "plugin/NameList.h"
+
 namespace api {
 
 const PluginLoader& Plugin() {
@@ -24,15 +26,7 @@ const PluginLoader& Plugin() {
 
 std::vector<char> C(const std::string& s) { return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1); }
 
-std::vector<char> List(const std::vector<std::string>& names) {
-  std::vector<char> list;
-  for (const auto& n : names) {
-    list.insert(list.end(), n.begin(), n.end());
-    list.push_back('\0');
-  }
-  list.push_back('\0');
-  return list;
-}
+std::vector<char> List(const std::vector<std::string>& names) { return MakeNameList(names); }
 
 Archive::Archive(const std::string& path) : path_(C(path)) {
   data_.ArcName = path_.data();

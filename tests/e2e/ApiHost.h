@@ -6,14 +6,11 @@
 #include <vector>
 
 #include "host/PluginLoader.h"
+#include "textutil/PathRules.h"
 
 namespace api {
 
-#ifdef _WIN32
-inline const std::string kSep = "\\";
-#else
-inline const std::string kSep = "/";
-#endif
+inline const std::string kSep(1, SystemPathRules().Separator);
 
 // The start and end of a small book; elements go between them.
 inline const std::string kHead = "<?xml version=\"1.0\"?>\r\n<FictionBook xmlns=\"x\">\r\n";

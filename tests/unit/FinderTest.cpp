@@ -75,6 +75,9 @@ TEST(Finder, AnEmptyPatternDisablesItUntilANewOneIsSet) {
   EXPECT_EQ(f.Found, 0);
   f.PutString("banana");
   EXPECT_EQ(f.Found, 2);
+  f.SetPattern(std::string(257, 'a'));  // past what its table can hold
+  f.PutString(std::string(600, 'a'));
+  EXPECT_EQ(f.Found, -1);
 }
 
 TEST(Finder, MatchesANaiveCountOnBinaryInput) {

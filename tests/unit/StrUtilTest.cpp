@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "textutil/PathRules.h"
 #include "textutil/StrUtil.h"
 
 TEST(Unquote, StripsUpToTheLastOccurrenceOfTheOpeningQuote) {
@@ -57,6 +58,18 @@ TEST(CutHead, RemovesTheHeadAndTheDelimiter) {
   CutHead(s, "=");
   CutHead(s, "\"");
   EXPECT_EQ(CutHead(s, "\""), "x");
+}
+
+TEST(NameStart, EachPathStyleCutsAtItsOwnSeparators) {
+  const auto windows = PathRules(tPathStyle::Windows).Separators;
+  const auto posix = PathRules(tPathStyle::Posix).Separators;
+  EXPECT_EQ(NameStart("C:\\pics/img\\a.png", windows), 12u);
+  EXPECT_EQ(NameStart("C:a.png", windows), 2u);
+  EXPECT_EQ(NameStart("C:\\pics/img\\a.png", posix), 8u);
+  EXPECT_EQ(NameStart("photo:b.png", posix), 0u);
+  EXPECT_EQ(NameStart("weird\\", posix), 0u);
+  EXPECT_TRUE(IsSeparator(':', PathRules(tPathStyle::Windows)));
+  EXPECT_FALSE(IsSeparator(':', PathRules(tPathStyle::Posix)));
 }
 
 TEST(NameStart, FindsTheByteAfterTheLastSeparator) {

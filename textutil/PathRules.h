@@ -1,0 +1,33 @@
+// How a path is cut into its folder and its name, as data chosen by the style
+// of the system that gave the path, so that every part of fb2pack (plug-in,
+// command-line host, tests) cuts the same way, and either style can be used,
+// and tested, on any system.
+#pragma once
+
+#include <string_view>
+
+enum class tPathStyle { Posix, Windows };
+
+struct tPathRules {
+  std::string_view Separators;  // every byte that ends a folder part
+  char Separator;               // the one written between a folder and a name
+};
+
+inline constexpr tPathRules kPathRules[] = {
+    {"/", '/'},      // Posix
+    {"\\/:", '\\'},  // Windows: "C:name" is a name on drive C
+};
+
+constexpr const tPathRules& PathRules(tPathStyle style) { return kPathRules[static_cast<int>(style)]; }
+
+#ifdef _WIN32
+inline constexpr tPathStyle kSystemPathStyle = tPathStyle::Windows;
+#else
+inline constexpr tPathStyle kSystemPathStyle = tPathStyle::Posix;
+#endif
+
+constexpr const tPathRules& SystemPathRules() { return PathRules(kSystemPathStyle); }
+
+constexpr bool IsSeparator(char c, const tPathRules& rules = SystemPathRules()) {
+  return rules.Separators.find(c) != std::string_view::npos;
+}
