@@ -290,12 +290,11 @@ int ExtractFailed(const std::string& dest, int rc, [[maybe_unused]] const std::s
   if (name.size() > 255) why = "the name is longer than the file system allows (255 bytes)";
 #endif
   std::error_code ec;
-  if (why.empty() && fs::exists(fs::symlink_status(dest, ec)) && !fs::is_regular_file(fs::symlink_status(dest, ec)) &&
-      !fs::is_symlink(fs::symlink_status(dest, ec))) {
+  const fs::file_status there = fs::symlink_status(dest, ec);
+  if (why.empty() && fs::exists(there) && !fs::is_regular_file(there) && !fs::is_symlink(there)) {
     why = "a folder or another non-file is in the way";
   }
-  if (why.empty() && fs::is_regular_file(fs::symlink_status(dest, ec)) && !Writable(dest))
-    why = "the file there is read-only";
+  if (why.empty() && fs::is_regular_file(there) && !Writable(dest)) why = "the file there is read-only";
   if (why.empty()) why = FolderProblem(FolderOf(dest), 0);
   const std::string what = Describe(rc);
   if (why.empty()) return Fail(dest + ": " + what);

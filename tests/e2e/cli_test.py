@@ -109,6 +109,15 @@ class HostCase(unittest.TestCase):
         return [n for n in out.decode("utf-8", "surrogateescape").splitlines()]
 
 
+class SampleCopy(HostCase):
+    """A copy of the sample book as book.fb2, and its bytes as self.original."""
+
+    def setUp(self):
+        super().setUp()
+        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("book.fb2"))
+        self.original = self.read("book.fb2")
+
+
 class SampleBook(HostCase):
     def test_sample_lists_and_extracts_the_images_the_script_drew(self):
         drawn = self.path("drawn")
@@ -152,12 +161,7 @@ class SampleBook(HostCase):
         self.assertRegex(self.run_host("--version").stdout, rb"^fb2pack \d+\.\d+\.\d+")
 
 
-class HostNeverMisleads(HostCase):
-    def setUp(self):
-        super().setUp()
-        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("book.fb2"))
-        self.original = self.read("book.fb2")
-
+class HostNeverMisleads(SampleCopy):
     def test_an_empty_path_is_a_usage_error(self):
         for args in (["extract", "book.fb2", "-C", ""], ["list", ""], ["add", "book.fb2", ""], ["delete", "", "x"]):
             self.assertIn(b"empty argument", self.run_host(*args, expect=2).stderr, args)
@@ -296,12 +300,7 @@ class GeneratedBooks(HostCase):
                 self.assertEqual(self.read(os.path.join(out, name)), expected, f"{book} {name}")
 
 
-class AddDelete(HostCase):
-    def setUp(self):
-        super().setUp()
-        shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), self.path("book.fb2"))
-        self.original = self.read("book.fb2")
-
+class AddDelete(SampleCopy):
     def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
         rng = random.Random(7)
         os.mkdir(self.path("src"))
