@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "format/BookFormat.h"
 #include "textutil/FileText.h"
 #include "textutil/StrUtil.h"
 
@@ -82,8 +83,6 @@ void tFinder::SetPattern(const std::string& pattern) {
 }
 
 namespace {
-
-bool IsBlank(std::uint8_t c) { return c == ' ' || c == '\r' || c == '\n'; }
 
 char Lowered(std::uint8_t c) {
   char ch = static_cast<char>(c);

@@ -97,7 +97,7 @@ void BM_ReaderNext(benchmark::State& state) {
   }
   std::uint64_t bytes = 0;
   for (auto _ : state) {
-    tBook book(path.string());
+    tDiskRead book(path.string());
     std::uint32_t sum = 0;
     while (!book.Eof) {
       sum += book.Ch;

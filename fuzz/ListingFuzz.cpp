@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FuzzCommon.h"
-#include "plugin/EntryName.h"
+#include "format/EntryName.h"
 #include "plugin/iwcxhead.h"
 #include "textutil/Base64.h"
 

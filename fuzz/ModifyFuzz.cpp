@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FuzzCommon.h"
-#include "plugin/EntryName.h"
+#include "format/EntryName.h"
 #include "plugin/NameList.h"
 #include "plugin/iwcxhead.h"
 

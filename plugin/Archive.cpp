@@ -1,7 +1,7 @@
-#include <cstring>
 #include <memory>
 #include <string>
 
+#include "format/BookFormat.h"
 #include "platform/Platform.h"
 #include "plugin/Operations.h"
 
@@ -20,19 +20,10 @@ bool IsBook(const char* fileName) {
   if (fileName == nullptr) return false;
   platform::FileHandle h = platform::OpenRead(fileName);
   if (h == platform::InvalidHandle) return false;
-  char head[1024];
+  char head[kHeadSize];
   std::size_t got = platform::Read(h, head, sizeof head);
   platform::Close(h);
-  // The root tag with or without attributes: "<FictionBook" followed by ">"
-  // or a blank, all of it within the first 1024 bytes.
-  static const char kRoot[] = "<FictionBook";
-  const std::size_t n = sizeof kRoot - 1;
-  for (std::size_t i = 0; i + n < got; ++i) {
-    if (std::memcmp(head + i, kRoot, n) != 0) continue;
-    char after = head[i + n];
-    if (after == '>' || after == ' ' || after == '\t' || after == '\r' || after == '\n') return true;
-  }
-  return false;
+  return HeadIsBook(std::string_view(head, got));
 }
 
 }  // namespace fb2pack

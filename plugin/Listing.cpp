@@ -5,14 +5,13 @@
 #include <vector>
 
 #include "CharHandlers/CharHandlers.h"
-#include "plugin/EntryName.h"
+#include "format/BookFormat.h"
+#include "format/EntryName.h"
 #include "plugin/Operations.h"
 #include "textutil/Base64.h"
 
 namespace fb2pack {
 namespace {
-
-constexpr char kBinaryStart[] = "<binary";
 
 // Copies at most 259 bytes and a NUL, so the 260-byte field is never passed.
 void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
@@ -23,10 +22,12 @@ void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
 
 // The bytes from the reader's position up to the next '<' in its window, in
 // bulk; the whole rest of the window when there is none (found then false).
+// One scan serves both searches: an entry's start and its content's end.
+static_assert(kBinaryStart[0] == kContentEnd);
 std::uint32_t SpanToLt(const tDiskRead& book, bool& found) {
   const std::uint8_t* here = book.Here();
   const std::uint32_t ahead = book.Ahead();
-  const void* lt = std::memchr(here, '<', ahead);
+  const void* lt = std::memchr(here, kContentEnd, ahead);
   found = lt != nullptr;
   return found ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
 }
@@ -37,11 +38,11 @@ int ReadNextHeader(tBook& book, tHeaderData& header) {
   // An element without a usable name is passed over, so it cannot hide the
   // entries after it; only the end of the book ends the list.
   for (;;) {
-    tFinder finder(kBinaryStart);
+    tFinder finder{std::string(kBinaryStart)};
     while (!book.Eof && finder.Found == 0) {
       // With no part of the pattern matched, a byte other than its first one
       // changes nothing: jump to the next '<' of the window.
-      if (finder.Index == 1 && book.Ch != '<') {
+      if (finder.Index == 1 && book.Ch != kBinaryStart[0]) {
         bool found = false;
         book.Skip(SpanToLt(book, found));
         continue;
@@ -50,8 +51,8 @@ int ReadNextHeader(tBook& book, tHeaderData& header) {
       book.Next();
     }
     tGetTag tag;
-    tag.PutString(kBinaryStart);
-    while (!book.Eof && book.Ch != '>') {
+    tag.PutString(std::string(kBinaryStart));
+    while (!book.Eof && book.Ch != kTagEnd) {
       tag.Put(book.Ch);
       book.Next();
     }
@@ -73,7 +74,7 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   // The destination is replaced, never appended to, and only once the whole
   // entry has been written.
   tFileWrite writer(dest, tFileWrite::Replacing);
-  while (!book.Eof && book.Ch != '>') book.Next();
+  while (!book.Eof && book.Ch != kTagEnd) book.Next();
   book.Next();
   // The content runs to the next '<'. It is decoded a window at a time, so
   // an entry of any size needs no more memory than one window's bytes.

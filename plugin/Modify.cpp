@@ -7,8 +7,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "format/BookFormat.h"
+#include "format/EntryName.h"
 #include "platform/Platform.h"
-#include "plugin/EntryName.h"
 #include "plugin/NameList.h"
 #include "plugin/Operations.h"
 #include "textutil/Base64.h"
@@ -24,21 +25,6 @@ constexpr std::string_view kNameSeparators = SystemPathRules().Separators;
 
 using tNameSet = std::unordered_set<std::string>;
 
-// The root tag test of the modifying operations: "<FictionBook" wholly
-// within the first 1024 bytes.
-bool HasRootTag(const std::string& text) {
-  std::size_t at = text.find("<FictionBook");
-  return at != std::string::npos && at + 12 <= 1024;
-}
-
-// True when pos lies inside a start tag that is still open (a "<" with no
-// ">" after it): what is inserted there would become part of that tag.
-bool InsideTag(const std::string& text, std::size_t pos) {
-  if (pos == 0) return false;
-  std::size_t open = text.rfind('<', pos - 1);
-  return open != std::string::npos && text.find('>', open) > pos;
-}
-
 // Opens the book for a rewrite, which holds it against every other rewrite
 // until the end of the call, and reads it whole.
 int LoadBook(tReplacement& book, std::string& text) {
@@ -53,7 +39,7 @@ int LoadBook(tReplacement& book, std::string& text) {
     case tFileStatus::TooLarge: return E_NO_MEMORY;
     default: return E_EREAD;
   }
-  return HasRootTag(text) ? E_SUCCESS : E_UNKNOWN_FORMAT;
+  return HeadAllowsRewrite(text) ? E_SUCCESS : E_UNKNOWN_FORMAT;
 }
 
 int SaveBook(tReplacement& book, const std::vector<std::string_view>& parts) {
@@ -68,16 +54,14 @@ int SaveBook(tReplacement& book, const std::vector<std::string_view>& parts) {
 // with E_BAD_ARCHIVE rather than cut into its neighbours.
 int KeptParts(const std::string& text, const tNameSet& names, std::vector<std::string_view>& kept) {
   const tCharset charset = DeclaredCharset(text.data(), text.size());
-  constexpr std::string_view kStart = "<binary";
-  constexpr std::string_view kEnd = "</binary>";
   const std::string_view whole(text);
   kept.clear();
   std::size_t from = 0;  // text before this has been decided
   std::size_t scan = 0;
   for (;;) {
-    std::size_t start = text.find(kStart, scan);
+    std::size_t start = whole.find(kBinaryStart, scan);
     if (start == std::string::npos) break;
-    std::size_t close = text.find('>', start + kStart.size());
+    std::size_t close = whole.find(kTagEnd, start + kBinaryStart.size());
     if (close == std::string::npos) {
       if (names.count(ReportedNameOf(text.data() + start, text.size() - start, charset))) return E_BAD_ARCHIVE;
       break;
@@ -87,15 +71,8 @@ int KeptParts(const std::string& text, const tNameSet& names, std::vector<std::s
       scan = close + 1;
       continue;
     }
-    std::size_t end;
-    if (text[close - 1] == '/') {
-      end = close + 1;  // self-closing: the tag is the whole element
-    } else {
-      std::size_t endTag = text.find(kEnd, close + 1);
-      std::size_t next = text.find(kStart, close + 1);
-      if (endTag == std::string::npos || (next != std::string::npos && next < endTag)) return E_BAD_ARCHIVE;
-      end = endTag + kEnd.size();
-    }
+    std::size_t end = ElementEnd(whole, start, close);
+    if (end == std::string::npos) return E_BAD_ARCHIVE;
     if (start > from) kept.push_back(whole.substr(from, start - from));
     from = end;
     scan = end;
@@ -141,9 +118,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   tReplacement book(packedFile, tReplacement::Rewrite);
   std::string text;
   if (int rc = LoadBook(book, text); rc != E_SUCCESS) return rc;
-  if (std::size_t at = text.find("</FictionBook"); at == std::string::npos || InsideTag(text, at)) {
-    return E_UNKNOWN_FORMAT;
-  }
+  if (InsertionPoint(text) == std::string::npos) return E_UNKNOWN_FORMAT;
 
   // Every source is sized before any is read: a book that would grow past
   // what can be opened and rewritten again is refused before the work.
@@ -172,20 +147,18 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   for (const tSource& source : sources) {
     std::string content;
     if (LoadFile(source.path, content) != tFileStatus::Ok) return E_EREAD;
-    std::string head = "<binary id=\"" + WrittenId(source.id) + "\"";
+    const std::size_t start = pieces.size();
+    const std::size_t close =
+        AppendElement(pieces, WrittenId(source.id), ContentTypeOf(content, source.id), EncodeBase64(content));
     // The new element replaces those the listing shows under the same name.
-    replaced.insert(ReportedNameOf(head.data(), head.size()));
-    pieces += head;
-    pieces += " content-type=\"" + ContentTypeOf(content, source.id) + "\">";
-    pieces += EncodeBase64(content);
-    pieces += "</binary>\r\n";
+    replaced.insert(ReportedNameOf(pieces.data() + start, close - start));
     if (text.size() + pieces.size() > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized
   }
   std::vector<std::string_view> kept;
   if (int rc = KeptParts(text, replaced, kept); rc != E_SUCCESS) return rc;
   if (kept.size() != 1 || kept[0].size() != text.size()) KeepOnly(text, kept);
-  std::size_t at = text.find("</FictionBook");
-  if (at == std::string::npos || InsideTag(text, at)) return E_UNKNOWN_FORMAT;
+  const std::size_t at = InsertionPoint(text);
+  if (at == std::string::npos) return E_UNKNOWN_FORMAT;
   // Written around the new elements rather than inserted: no second copy of the book.
   std::string_view whole(text);
   return SaveBook(book, {whole.substr(0, at), pieces, whole.substr(at)});

@@ -2,8 +2,8 @@
 // caller: it keeps exceptions and null handles from crossing to the host.
 #pragma once
 
+#include "plugin/Book.h"
 #include "plugin/iwcxhead.h"
-#include "reader/SeqRead.h"
 
 namespace fb2pack {
 

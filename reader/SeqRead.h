@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "textutil/Charset.h"
 
 class tSeqRead {
  public:
@@ -66,13 +65,4 @@ class tDiskRead : public tFileRead {
  private:
   void Open(const std::string& name);
   void Refill(std::uint32_t pos);
-};
-
-// The archive handle that the host holds between calls.
-class tBook final : public tDiskRead {
- public:
-  // The encoding the book declares, read from its first window.
-  explicit tBook(const std::string& name)
-      : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
-  tCharset Charset;
 };

@@ -9,8 +9,8 @@
 #include "../unit/TestFiles.h"
 #include "ApiHost.h"
 #include "CharHandlers/CharHandlers.h"
-#include "plugin/EntryName.h"
-#include "reader/SeqRead.h"
+#include "format/EntryName.h"
+#include "plugin/Book.h"
 #include "textutil/Base64.h"
 
 using testfiles::ScratchDir;

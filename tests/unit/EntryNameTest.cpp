@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestFiles.h"
-#include "plugin/EntryName.h"
+#include "format/EntryName.h"
 
 namespace {
 

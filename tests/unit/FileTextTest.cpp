@@ -77,7 +77,7 @@ TEST(SaveFileReplacing, FailsWithoutTouchingABookHeldByAReader) {
   ScratchDir dir;
   Spit(dir.File("book"), "old");
   {
-    tBook reader(dir.File("book"));
+    tDiskRead reader(dir.File("book"));
     EXPECT_EQ(SaveFileReplacing(dir.File("book"), "new"), tFileStatus::WriteFailed);
     EXPECT_EQ(reader.Ch, 'o');
   }

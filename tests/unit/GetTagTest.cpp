@@ -90,11 +90,12 @@ TEST(GetTag, ItemsWithoutBlanksBetweenThemAreSplitAtTheClosingQuote) {
   EXPECT_EQ(t->Attributes, "\r\nid=\"a\"\r\ncontent-type='b'");
 }
 
-TEST(GetTag, TabIsNoBlank) {
-  auto t = Scan("<binary\tid=\"a\">");
-  EXPECT_EQ(t->TagName, "binary\tid=\"a\"");
-  EXPECT_EQ(t->Attributes, "");
-  EXPECT_EQ(t->GetAttribute("id"), "");
+// Books indented with tabs put them between attributes, as XML allows.
+TEST(GetTag, TabIsABlankLikeSpaceCrAndLf) {
+  auto t = Scan("<binary\tid=\"a\"\r\n\tcontent-type=\"b\">");
+  EXPECT_EQ(t->TagName, "binary");
+  EXPECT_EQ(t->Attributes, "\r\nid=\"a\"\r\ncontent-type=\"b\"");
+  EXPECT_EQ(t->GetAttribute("id"), "\"a\"");
 }
 
 TEST(GetTag, LowerCasesNamesAndUnquotedValuesButNotQuotedOnes) {

@@ -13,7 +13,7 @@ using testfiles::Spit;
 namespace {
 
 // Walks the whole reader and returns the bytes seen.
-std::string Walk(tBook& r) {
+std::string Walk(tDiskRead& r) {
   std::string seen;
   while (!r.Eof) {
     seen += static_cast<char>(r.Ch);
@@ -28,14 +28,14 @@ TEST(SeqRead, EmptyAndMissingFilesAreAtTheirEndFromTheStart) {
   ScratchDir dir;
   Spit(dir.File("empty"), "");
   for (const char* name : {"empty", "missing"}) {
-    tBook r(dir.File(name));
+    tDiskRead r(dir.File(name));
     EXPECT_EQ(r.Size, 0u) << name;
     EXPECT_TRUE(r.Eof) << name;
     EXPECT_EQ(r.Ch, 0) << name;
     EXPECT_EQ(r.Pos, 0u) << name;
     EXPECT_EQ(r.WindowLength, 0) << name;
   }
-  tBook folder(dir.Prefix());
+  tDiskRead folder(dir.Prefix());
   EXPECT_EQ(folder.Size, 0u) << "a folder is not a book";
 }
 
@@ -44,7 +44,7 @@ TEST(SeqRead, WalksEveryByteAcrossWindowBoundaries) {
   for (std::size_t size : {1u, 32767u, 32768u, 32769u, 65536u, 100000u}) {
     std::string data = RandomBytes(size, static_cast<unsigned>(size));
     Spit(dir.File("f"), data);
-    tBook r(dir.File("f"));
+    tDiskRead r(dir.File("f"));
     EXPECT_EQ(r.Size, size);
     EXPECT_EQ(r.FileName, dir.File("f"));
     EXPECT_EQ(Walk(r), data) << size;
@@ -57,7 +57,7 @@ TEST(SeqRead, WindowHoldsWhatWasReadAndNoMore) {
   ScratchDir dir;
   std::string data = RandomBytes(32769, 7);
   Spit(dir.File("f"), data);
-  tBook r(dir.File("f"));
+  tDiskRead r(dir.File("f"));
   EXPECT_EQ(r.WindowLength, 32768);
   for (int i = 0; i < 32767; ++i) r.Next();
   EXPECT_EQ(r.Pos, 32767u);
@@ -77,7 +77,7 @@ TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
   ScratchDir dir;
   std::string data = RandomBytes(100, 3);
   Spit(dir.File("f"), data);
-  tBook r(dir.File("f"));
+  tDiskRead r(dir.File("f"));
   r.SeekTo(10);
   EXPECT_EQ(r.Ch, static_cast<std::uint8_t>(data[10]));
   EXPECT_EQ(r.WindowStart, 0u) << "inside the window: no new read";
@@ -96,7 +96,7 @@ TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
 
   std::string big = RandomBytes(100000, 4);
   Spit(dir.File("big"), big);
-  tBook b(dir.File("big"));
+  tDiskRead b(dir.File("big"));
   b.SeekTo(50000);
   EXPECT_EQ(b.WindowStart, 50000u);
   b.SeekTo(10);  // before the window: refilled from there
@@ -108,11 +108,11 @@ TEST(SeqRead, ReopenGivesTheStateOfANewReader) {
   ScratchDir dir;
   Spit(dir.File("a"), "first file");
   Spit(dir.File("b"), "second");
-  tBook r(dir.File("a"));
+  tDiskRead r(dir.File("a"));
   r.Next();
   r.Next();
   r.Reopen(dir.File("b"));
-  tBook fresh(dir.File("b"));
+  tDiskRead fresh(dir.File("b"));
   EXPECT_EQ(r.Size, fresh.Size);
   EXPECT_EQ(r.Pos, 0u);
   EXPECT_EQ(r.Ch, 's');
@@ -128,10 +128,10 @@ TEST(SeqRead, AnOpenReaderKeepsWritersOut) {
   ScratchDir dir;
   Spit(dir.File("book"), "old content");
   {
-    tBook r(dir.File("book"));
+    tDiskRead r(dir.File("book"));
     WriteFileText(dir.File("book"), "new");
     EXPECT_EQ(testfiles::Slurp(dir.File("book")), "old content");
-    tBook second(dir.File("book"));
+    tDiskRead second(dir.File("book"));
     EXPECT_EQ(second.Size, 11u) << "other readers are welcome";
   }
   WriteFileText(dir.File("book"), "new");
@@ -145,7 +145,7 @@ TEST(SeqRead, AFileCutShortUnderTheReaderEndsIt) {
   ScratchDir dir;
   std::string data = RandomBytes(100000, 11);
   Spit(dir.File("f"), data);
-  tBook r(dir.File("f"));
+  tDiskRead r(dir.File("f"));
   std::filesystem::resize_file(dir.File("f"), 40000);
   std::string seen;
   while (!r.Eof && seen.size() < 200000) {

@@ -1,7 +1,8 @@
-#include "plugin/EntryName.h"
+#include "format/EntryName.h"
 
 #include <cstring>
 
+#include "format/BookFormat.h"
 #include "platform/Platform.h"
 #include "textutil/StrUtil.h"
 
@@ -156,10 +157,7 @@ std::string ContentTypeOf(const std::string& content, const std::string& name) {
   if (starts(0, "BM", 2) && content.size() >= 26) return "image/bmp";
   // SVG is text: an <svg> element near the start, after any declaration or comment.
   std::size_t text = starts(0, "\xEF\xBB\xBF", 3) ? 3 : 0;
-  while (text < content.size() &&
-         (content[text] == ' ' || content[text] == '\t' || content[text] == '\r' || content[text] == '\n')) {
-    ++text;
-  }
+  while (text < content.size() && IsBlank(static_cast<unsigned char>(content[text]))) ++text;
   if (starts(text, "<", 1) && content.substr(text, 1024).find("<svg") != std::string::npos) return "image/svg+xml";
   static const struct {
     const char* extension;

@@ -1,0 +1,45 @@
+#include "format/BookFormat.h"
+
+bool HeadIsBook(std::string_view head) {
+  head = head.substr(0, kHeadSize);
+  for (std::size_t at = head.find(kRootStart); at != std::string_view::npos; at = head.find(kRootStart, at + 1)) {
+    const std::size_t after = at + kRootStart.size();
+    if (after < head.size() && (head[after] == kTagEnd || IsBlank(static_cast<unsigned char>(head[after])))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool HeadAllowsRewrite(std::string_view text) {
+  return text.substr(0, kHeadSize).find(kRootStart) != std::string_view::npos;
+}
+
+bool InsideOpenTag(std::string_view text, std::size_t pos) {
+  if (pos == 0) return false;
+  std::size_t open = text.rfind('<', pos - 1);
+  return open != std::string_view::npos && text.find(kTagEnd, open) > pos;
+}
+
+std::size_t InsertionPoint(std::string_view text) {
+  std::size_t at = text.find(kRootEnd);
+  return at == std::string_view::npos || InsideOpenTag(text, at) ? std::string_view::npos : at;
+}
+
+std::size_t ElementEnd(std::string_view text, std::size_t start, std::size_t close) {
+  if (close > start && text[close - 1] == '/') return close + 1;
+  std::size_t endTag = text.find(kBinaryEnd, close + 1);
+  std::size_t next = text.find(kBinaryStart, close + 1);
+  if (endTag == std::string_view::npos || (next != std::string_view::npos && next < endTag)) {
+    return std::string_view::npos;
+  }
+  return endTag + kBinaryEnd.size();
+}
+
+std::size_t AppendElement(std::string& out, const std::string& writtenId, const std::string& contentType,
+                          const std::string& base64) {
+  out.append(kBinaryStart).append(" id=\"").append(writtenId).append("\" content-type=\"").append(contentType);
+  const std::size_t close = out.size() + 1;
+  out.append("\">").append(base64).append(kBinaryEnd).append("\r\n");
+  return close;
+}

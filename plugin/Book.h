@@ -1,0 +1,15 @@
+// The archive handle that the host holds between calls: the book's reader,
+// and the encoding the book declares, read from its first window.
+#pragma once
+
+#include <string>
+
+#include "reader/SeqRead.h"
+#include "textutil/Charset.h"
+
+class tBook final : public tDiskRead {
+ public:
+  explicit tBook(const std::string& name)
+      : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
+  tCharset Charset;
+};
