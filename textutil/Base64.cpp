@@ -2,11 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <string_view>
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-#include <immintrin.h>
-#define FB2PACK_WIDE_BASE64 1
-#endif
+#include "textutil/Base64Blocks.h"
 
 std::string EncodeBase64(const std::string& data) {
   const std::size_t n = data.size();
@@ -85,70 +84,42 @@ constexpr std::array<std::uint32_t, 256> MakeShifted(int shift) {
 constexpr std::array<std::uint32_t, 256> kPlace0 = MakeShifted(18), kPlace1 = MakeShifted(12), kPlace2 = MakeShifted(6),
                                          kPlace3 = MakeShifted(0);
 
-#ifdef FB2PACK_WIDE_BASE64
-
-bool WideAvailable() {
-  static const bool available = __builtin_cpu_supports("ssse3");
-  return available;
+// FB2PACK_BASE64=portable makes every decoder take the portable path, so
+// the same tests can run both ways on one machine.
+bool PortableForced() {
+  const char* value = std::getenv("FB2PACK_BASE64");
+  return value != nullptr && std::string_view(value) == "portable";
 }
 
-// 32-bit Windows keeps the stack only 4-byte aligned, and vector values the
-// compiler spills there must be 16-byte aligned.
-#if defined(__i386__)
-#define FB2PACK_ALIGN_STACK __attribute__((force_align_arg_pointer))
+tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
+#ifdef FB2PACK_X86_BASE64
+  if (path == tBase64Decoder::Wide && !PortableForced()) {
+    if (tBlockDecoder fast = Ssse3BlockDecoder()) return fast;
+  }
 #else
-#define FB2PACK_ALIGN_STACK
+  (void)path;
 #endif
+  return DecodeGroups;
+}
 
-// Decodes blocks of sixteen plain symbols (no foreign byte, no "=") from the
-// start of in, and of the first block that is not plain, its leading whole
-// groups. Returns the input bytes used, a multiple of four; out receives
-// three bytes for each four of them, and up to sixteen bytes are stored.
-__attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeWide(const unsigned char* in, std::size_t n,
-                                                                            unsigned char* out) {
-  // Classification by nibbles: a byte is a plain symbol exactly when the
-  // entries for its low and its high nibble share no bit.
-  const __m128i lowClass =
-      _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
-  const __m128i highClass =
-      _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
-  // What to add to a symbol to get its value, by high nibble ("/" moved to 1).
-  const __m128i shift = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
-  const __m128i slash = _mm_set1_epi8(0x2F);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i pairs = _mm_set1_epi32(0x01400140);
-  const __m128i quads = _mm_set1_epi32(0x00011000);
-  const __m128i gather = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+}  // namespace
+
+std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out) {
   std::size_t used = 0;
-  while (n - used >= 16) {
-    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + used));
-    // Masking with 0x2F keeps bit 7 clear, so the shuffles look up by the low four bits.
-    __m128i high = _mm_and_si128(_mm_srli_epi32(s, 4), slash);
-    __m128i low = _mm_and_si128(s, slash);
-    __m128i cls = _mm_and_si128(_mm_shuffle_epi8(lowClass, low), _mm_shuffle_epi8(highClass, high));
-    unsigned foreign = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(cls, zero)));
-    __m128i values = _mm_add_epi8(s, _mm_shuffle_epi8(shift, _mm_add_epi8(_mm_cmpeq_epi8(s, slash), high)));
-    // Six-bit values to 24-bit groups, then the groups' bytes in order.
-    __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, pairs), quads);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(groups, gather));
-    if (foreign != 0) return used + static_cast<std::size_t>(__builtin_ctz(foreign) / 4 * 4);
-    used += 16;
-    out += 12;
+  for (; n - used >= 4; used += 4, out += 3) {
+    const unsigned char* g = in + used;
+    std::uint32_t v = kPlace0[g[0]] | kPlace1[g[1]] | kPlace2[g[2]] | kPlace3[g[3]];
+    if (v & kNotPlain) break;  // a foreign byte or "=": one at a time
+    out[0] = static_cast<unsigned char>(v >> 16);
+    out[1] = static_cast<unsigned char>(v >> 8);
+    out[2] = static_cast<unsigned char>(v);
   }
   return used;
 }
 
-#else
+tBase64Decoder::tBase64Decoder(tPath path) : blocks_(ChooseBlockDecoder(path)) {}
 
-bool WideAvailable() { return false; }
-
-std::size_t DecodeWide(const unsigned char*, std::size_t, unsigned char*) { return 0; }
-
-#endif
-
-}  // namespace
-
-tBase64Decoder::tBase64Decoder(tPath path) : wide_(path == Wide && WideAvailable()) {}
+bool tBase64Decoder::UsesWidePath() const { return blocks_ != DecodeGroups; }
 
 void tBase64Decoder::Feed(const char* piece, std::size_t length, std::string& out) {
   const std::size_t start = out.size();
@@ -169,22 +140,9 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
   while (i < length) {
     // Whole groups of four plain symbols, the bulk of every line.
     if (count == 0) {
-      // The wide path has taken every whole group it could unless fewer
-      // than sixteen bytes remain.
-      if (wide_) {
-        std::size_t used = DecodeWide(p + i, length - i, o);
-        i += used;
-        o += used / 4 * 3;
-      }
-      while ((!wide_ || length - i < 16) && length - i >= 4) {
-        std::uint32_t v = kPlace0[p[i]] | kPlace1[p[i + 1]] | kPlace2[p[i + 2]] | kPlace3[p[i + 3]];
-        if (v & kNotPlain) break;  // a foreign byte or "=": one at a time below
-        o[0] = static_cast<unsigned char>(v >> 16);
-        o[1] = static_cast<unsigned char>(v >> 8);
-        o[2] = static_cast<unsigned char>(v);
-        o += 3;
-        i += 4;
-      }
+      std::size_t used = blocks_(p + i, length - i, o);
+      i += used;
+      o += used / 4 * 3;
       if (i >= length) break;
     }
     std::int8_t v = kDecode[p[i++]];

@@ -24,7 +24,8 @@ std::string DecodeBase64(const std::string& text);
 class tBase64Decoder {
  public:
   // Wide decodes runs of plain symbols sixteen at a time where the processor
-  // allows it; Narrow always goes a group at a time. Both give the same bytes.
+  // allows it (and FB2PACK_BASE64 is not "portable"); Narrow always goes a
+  // group at a time. Both give the same bytes.
   enum tPath { Wide, Narrow };
   explicit tBase64Decoder(tPath path = Wide);
 
@@ -38,7 +39,7 @@ class tBase64Decoder {
   // Appends the bytes the piece completes to out.
   void Feed(const char* piece, std::size_t length, std::string& out);
   // True when this decoder takes the wide path.
-  bool UsesWidePath() const { return wide_; }
+  bool UsesWidePath() const;
   // True once a group with "=" in its third or fourth place has ended the text.
   bool Over() const { return over_; }
 
@@ -46,5 +47,6 @@ class tBase64Decoder {
   std::uint32_t slot_[4] = {};
   unsigned count_ = 0;
   bool over_ = false;
-  bool wide_;
+  // The block decoder for runs of whole groups, chosen once.
+  std::size_t (*blocks_)(const unsigned char* in, std::size_t n, unsigned char* out);
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <random>
 #include <vector>
@@ -165,6 +166,14 @@ TEST(Base64, WidePathAgreesOnEveryByteValueInEveryPlaceOfABlock) {
     EXPECT_EQ(DecodeWith(tBase64Decoder::Wide, text), DecodeWith(tBase64Decoder::Narrow, text));
     EXPECT_EQ(EncodeBase64(DecodeWith(tBase64Decoder::Wide, text)), text);
   }
+}
+
+TEST(Base64, PortableSwitchTurnsTheWidePathOff) {
+  const char* before = std::getenv("FB2PACK_BASE64");
+  const std::string saved = before ? before : "";
+  testfiles::SetEnv("FB2PACK_BASE64", "portable");
+  EXPECT_FALSE(tBase64Decoder(tBase64Decoder::Wide).UsesWidePath());
+  testfiles::SetEnv("FB2PACK_BASE64", before ? saved.c_str() : nullptr);
 }
 
 TEST(Base64, PiecesGiveTheBytesOfTheWholeTextAndStayInTheirRoom) {

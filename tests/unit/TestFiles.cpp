@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -9,6 +10,18 @@
 #endif
 
 namespace testfiles {
+
+void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  if (value) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+#endif
+}
 
 std::string SystemName(const std::string& utf8) {
 #ifdef _WIN32

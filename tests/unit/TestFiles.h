@@ -38,6 +38,9 @@ std::string ReferenceBase64(const std::string& data);
 // on Windows in the ANSI code page, "_" for each character it lacks.
 std::string SystemName(const std::string& utf8);
 
+// Sets (or, with null, removes) a variable of this process's environment.
+void SetEnv(const char* name, const char* value);
+
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(std::size_t n, unsigned seed);
 
