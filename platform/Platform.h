@@ -21,6 +21,14 @@
 
 namespace platform {
 
+// Whether file names follow Windows rules: drive letters, and backslash as
+// well as slash between folders.
+#ifdef _WIN32
+inline constexpr bool kWindowsFileNames = true;
+#else
+inline constexpr bool kWindowsFileNames = false;
+#endif
+
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle InvalidHandle = -1;
 

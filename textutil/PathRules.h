@@ -6,6 +6,8 @@
 
 #include <string_view>
 
+#include "platform/Platform.h"
+
 enum class tPathStyle { Posix, Windows };
 
 struct tPathRules {
@@ -20,11 +22,7 @@ inline constexpr tPathRules kPathRules[] = {
 
 constexpr const tPathRules& PathRules(tPathStyle style) { return kPathRules[static_cast<int>(style)]; }
 
-#ifdef _WIN32
-inline constexpr tPathStyle kSystemPathStyle = tPathStyle::Windows;
-#else
-inline constexpr tPathStyle kSystemPathStyle = tPathStyle::Posix;
-#endif
+inline constexpr tPathStyle kSystemPathStyle = platform::kWindowsFileNames ? tPathStyle::Windows : tPathStyle::Posix;
 
 constexpr const tPathRules& SystemPathRules() { return PathRules(kSystemPathStyle); }
 

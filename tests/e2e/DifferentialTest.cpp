@@ -6,16 +6,11 @@
 
 #include <random>
 
-#include "../unit/TestFiles.h"
-#include "ApiHost.h"
 #include "CharHandlers/CharHandlers.h"
+#include "Scenario.h"
 #include "format/EntryName.h"
 #include "plugin/Book.h"
 #include "textutil/Base64.h"
-
-using testfiles::ScratchDir;
-using testfiles::Slurp;
-using testfiles::Spit;
 
 namespace {
 

@@ -7,18 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "../unit/TestFiles.h"
-#include "ApiHost.h"
+#include "Scenario.h"
 #include "platform/Faults.h"
-
-using api::Archive;
-using api::kHead;
-using api::kSep;
-using api::kTail;
-using testfiles::RandomBytes;
-using testfiles::ScratchDir;
-using testfiles::Slurp;
-using testfiles::Spit;
 
 namespace {
 

@@ -6,18 +6,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "../unit/TestFiles.h"
-#include "ApiHost.h"
+#include "Scenario.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
-
-using api::Archive;
-using api::kSep;
-using testfiles::ScratchDir;
-using testfiles::Slurp;
-using testfiles::Spit;
 
 namespace {
 

@@ -3,17 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "../unit/TestFiles.h"
-#include "ApiHost.h"
-
-using api::Archive;
-using api::kHead;
-using api::kSep;
-using api::kTail;
-using testfiles::RandomBytes;
-using testfiles::ScratchDir;
-using testfiles::Slurp;
-using testfiles::Spit;
+#include "Scenario.h"
 
 namespace {
 

@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "../unit/TestFiles.h"
-#include "ApiHost.h"
+#include "Scenario.h"
 
-using api::Archive;
 using api::Plugin;
-using testfiles::ScratchDir;
-using testfiles::Spit;
 
 namespace {
 

@@ -13,8 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "../unit/TestFiles.h"
-#include "ApiHost.h"
+#include "Scenario.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -22,12 +21,6 @@
 #include <unistd.h>
 #endif
 
-using api::Archive;
-using api::kHead;
-using api::kTail;
-using testfiles::ScratchDir;
-using testfiles::Slurp;
-using testfiles::Spit;
 namespace fs = std::filesystem;
 
 namespace {
