@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Makes examples/sample.fb2, a small FB2 book in the shape of real ones, and
-the three PNG images inside it, drawn here by code. The output is the same
-on every run, so tests can compare extracted entries with these files.
+"""Makes examples/sample.fb2, a small FB2 book in the shape of real ones, the
+three PNG images inside it, and map.png, an image to add to it in the README's
+example; all drawn here by code. The output is the same on every run, so
+tests can compare extracted entries with these files.
 
 usage: make_sample.py [OUTPUT_FOLDER]   (default: the folder of this script)
 """
@@ -57,6 +58,16 @@ def rings(x, y):
     d = math.hypot(x - 32, y - 32)
     v = int(127 + 127 * math.cos(d / 2.5))
     return (v, 255 - v, (v * 3) % 256)
+
+
+def map_(x, y):
+    # A river winding through fields, with a road across it.
+    river = 36 + 10 * math.sin(x / 9.0)
+    if abs(y - river) < 4:
+        return (60, 110, 200)
+    if abs(x - 60) < 2:
+        return (120, 100, 80)
+    return (110 + (x * 7 + y * 3) % 40, 170, 90)
 
 
 IMAGES = [
@@ -122,6 +133,8 @@ def main():
             f.write(data)
     with open(os.path.join(out, "sample.fb2"), "wb") as f:
         f.write(book(images))
+    with open(os.path.join(out, "map.png"), "wb") as f:
+        f.write(png(96, 72, map_))
 
 
 if __name__ == "__main__":

@@ -17,6 +17,9 @@
 
 #include "platform/Platform.h"
 
+// Books and sources are measured and sought past 2 GiB in 32-bit builds too.
+static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
+
 namespace platform {
 namespace {
 

@@ -441,7 +441,8 @@ class AddDelete(SampleCopy):
 if __name__ == "__main__":
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True)
-    ap.add_argument("--runner", default="")
+    # A 32-bit Linux build's runner comes from the test gate.
+    ap.add_argument("--runner", default=os.environ.get("FB2PACK_RUNNER32", ""))
     ap.add_argument("--exe-suffix", default="")
     ap.add_argument("--plugin", required=True)
     ARGS, rest = ap.parse_known_args()
