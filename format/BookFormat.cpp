@@ -1,5 +1,7 @@
 #include "format/BookFormat.h"
 
+#include "format/ContentType.h"
+
 bool HeadIsBook(std::string_view head) {
   head = head.substr(0, kHeadSize);
   for (std::size_t at = head.find(kRootStart); at != std::string_view::npos; at = head.find(kRootStart, at + 1)) {
@@ -36,10 +38,20 @@ std::size_t ElementEnd(std::string_view text, std::size_t start, std::size_t clo
   return endTag + kBinaryEnd.size();
 }
 
+namespace {
+constexpr std::string_view kIdStart = " id=\"", kTypeStart = "\" content-type=\"", kContentStart = "\">",
+                           kLineEnd = "\r\n";
+}  // namespace
+
+std::uint64_t ElementLength(std::uint64_t idLength, std::uint64_t base64Length) {
+  return kBinaryStart.size() + kIdStart.size() + idLength + kTypeStart.size() + kMaxContentTypeLength +
+         kContentStart.size() + base64Length + kBinaryEnd.size() + kLineEnd.size();
+}
+
 std::size_t AppendElement(std::string& out, const std::string& writtenId, const std::string& contentType,
                           const std::string& base64) {
-  out.append(kBinaryStart).append(" id=\"").append(writtenId).append("\" content-type=\"").append(contentType);
+  out.append(kBinaryStart).append(kIdStart).append(writtenId).append(kTypeStart).append(contentType);
   const std::size_t close = out.size() + 1;
-  out.append("\">").append(base64).append(kBinaryEnd).append("\r\n");
+  out.append(kContentStart).append(base64).append(kBinaryEnd).append(kLineEnd);
   return close;
 }

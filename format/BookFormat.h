@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,10 @@ std::size_t InsertionPoint(std::string_view text);
 // "</binary>". npos when that end cannot be told: no end tag, or another
 // entry starting before it.
 std::size_t ElementEnd(std::string_view text, std::size_t start, std::size_t close);
+
+// The most bytes AppendElement adds for an id of idLength bytes and a base64
+// text of base64Length bytes, whatever the content type.
+std::uint64_t ElementLength(std::uint64_t idLength, std::uint64_t base64Length);
 
 // Appends an added element to out: its start tag with the written id and
 // content type, the base64 text, and its end tag with a line end after it.

@@ -109,7 +109,7 @@ std::string EscapeId(const std::string& id) {
 
 std::string ReportedName(const tGetTag& tag, tCharset charset) {
   std::string name = InFileNames(Unquote(tag.GetAttribute("id")), charset);
-  if (name.size() > kMaxReportedName) name.resize(kMaxReportedName);
+  name.resize(FitName(name, kMaxReportedName));
   bool dotsOnly = true;
   for (char& c : name) {
     auto b = static_cast<unsigned char>(c);
@@ -130,12 +130,44 @@ std::string ReportedNameOf(const char* tagText, std::size_t length, tCharset cha
   return ReportedName(tag, charset);
 }
 
-std::string WrittenId(const std::string& fileName) {
+std::size_t FitName(const std::string& name, std::size_t max) {
+  if (name.size() <= max) return name.size();
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(name[i]); };
+  if (platform::FileNamesAreUtf8()) {
+    // Back to the first byte of the character that would be cut; bytes that
+    // are no UTF-8 are cut where they stand.
+    std::size_t cut = max;
+    for (int k = 0; k < 3 && cut > 0 && (byte(cut) & 0xC0) == 0x80; ++k) --cut;
+    return byte(cut) >= 0xC0 ? cut : max;
+  }
+  std::size_t cut = 0;
+  for (;;) {
+    const std::size_t step = platform::IsLeadByte(byte(cut)) && cut + 1 < name.size() ? 2 : 1;
+    if (cut + step > max) return cut;
+    cut += step;
+  }
+}
+
+std::string tEntryNames::Take(const std::string& reported) {
+  if (taken_.insert(reported).second) return reported;
+  // The extension is what follows the last dot, unless that dot starts the
+  // name; one too long to keep beside a number is left in the stem.
+  std::size_t dot = reported.rfind('.');
+  if (dot == 0 || dot == std::string::npos || reported.size() - dot > kMaxReportedName / 2) dot = reported.size();
+  const std::string stem = reported.substr(0, dot), extension = reported.substr(dot);
+  for (std::uint32_t n = 2;; ++n) {
+    const std::string tail = " (" + std::to_string(n) + ")" + extension;
+    std::string name = stem.substr(0, FitName(stem, kMaxReportedName - tail.size())) + tail;
+    if (taken_.insert(name).second) return name;
+  }
+}
+
+bool WrittenId(const std::string& fileName, std::string& out) {
   std::u32string points;
   bool decoded = platform::FileNamesAreUtf8() ? DecodeCharset(fileName, tCharset::Utf8, points)
                                               : platform::AnsiToUnicode(fileName, points);
-  if (!decoded) return EscapeId(fileName);
-  std::string out;
+  out.clear();
+  if (!decoded) return false;
   for (char32_t c : points) {
     if (c < 0x80) {
       out += EscapeId(std::string(1, static_cast<char>(c)));
@@ -143,34 +175,5 @@ std::string WrittenId(const std::string& fileName) {
       out += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ";";
     }
   }
-  return out;
-}
-
-std::string ContentTypeOf(const std::string& content, const std::string& name) {
-  auto starts = [&](std::size_t at, const char* magic, std::size_t n) {
-    return content.size() >= at + n && std::memcmp(content.data() + at, magic, n) == 0;
-  };
-  if (starts(0, "\xFF\xD8\xFF", 3)) return "image/jpeg";
-  if (starts(0, "\x89PNG\r\n\x1A\n", 8)) return "image/png";
-  if (starts(0, "GIF87a", 6) || starts(0, "GIF89a", 6)) return "image/gif";
-  if (starts(0, "RIFF", 4) && starts(8, "WEBP", 4)) return "image/webp";
-  if (starts(0, "BM", 2) && content.size() >= 26) return "image/bmp";
-  // SVG is text: an <svg> element near the start, after any declaration or comment.
-  std::size_t text = starts(0, "\xEF\xBB\xBF", 3) ? 3 : 0;
-  while (text < content.size() && IsBlank(static_cast<unsigned char>(content[text]))) ++text;
-  if (starts(text, "<", 1) && content.substr(text, 1024).find("<svg") != std::string::npos) return "image/svg+xml";
-  static const struct {
-    const char* extension;
-    const char* type;
-  } kTypes[] = {{"jpg", "image/jpeg"}, {"jpeg", "image/jpeg"}, {"jpe", "image/jpeg"},  {"png", "image/png"},
-                {"gif", "image/gif"},  {"bmp", "image/bmp"},   {"webp", "image/webp"}, {"svg", "image/svg+xml"}};
-  std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos) {
-    std::string extension = name.substr(dot + 1);
-    for (char& c : extension) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    for (const auto& known : kTypes) {
-      if (extension == known.extension) return known.type;
-    }
-  }
-  return "application/octet-stream";
+  return true;
 }

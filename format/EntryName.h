@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_set>
 
 #include "CharHandlers/CharHandlers.h"
 #include "textutil/Charset.h"
@@ -15,23 +16,38 @@ inline constexpr std::size_t kMaxReportedName = 259;
 // Windows), its bytes read in the book's encoding and its XML references,
 // numeric ones too, decoded; a character the system cannot write becomes "_",
 // and so does every byte that could lead a host's write out of its
-// destination folder; cut to 259 bytes. Bytes that mean no character in the
-// book's encoding stay as they are. Empty when the tag has no usable id.
+// destination folder; cut to at most 259 bytes, never inside a character.
+// Bytes that mean no character in the book's encoding stay as they are.
+// Empty when the tag has no usable id.
 std::string ReportedName(const tGetTag& tag, tCharset charset = tCharset::Utf8);
 
 // The same for the bytes of a start tag from "<binary" up to (not including)
 // its closing ">".
 std::string ReportedNameOf(const char* tagText, std::size_t length, tCharset charset = tCharset::Utf8);
 
+// The names a book's entries are shown under, given in book order: each
+// element gets a name no earlier one has, so that every name shown stands for
+// exactly one element. A name already given becomes "stem (2).ext",
+// "stem (3).ext", ... (the first one free), still within 259 bytes. Listing,
+// extraction, deletion and replacement all name elements through this.
+class tEntryNames {
+ public:
+  std::string Take(const std::string& reported);
+
+ private:
+  std::unordered_set<std::string> taken_;
+};
+
+// How many bytes of name fit in max without cutting a character of the
+// system's file-name encoding (UTF-8, or the ANSI code page's double-byte
+// characters).
+std::size_t FitName(const std::string& name, std::size_t max);
+
 // The id an added file's name is written as: ASCII as it is, with & < > "
 // escaped, every other character as a numeric reference, so that it reads
-// right in whatever encoding the book declares. A name that is not valid in
-// the system's file-name encoding is written as its bytes.
-std::string WrittenId(const std::string& fileName);
-
-// The content type of an added file: from its first bytes, else from the
-// name's extension, else application/octet-stream.
-std::string ContentTypeOf(const std::string& content, const std::string& name);
+// right in whatever encoding the book declares. False when the name is not
+// valid in the system's file-name encoding: it cannot be written faithfully.
+bool WrittenId(const std::string& fileName, std::string& id);
 
 // Writes & < > " as references, so a name cannot end the attribute or tag.
 std::string EscapeId(const std::string& id);

@@ -390,6 +390,16 @@ int CmdExtract(const PluginLoader& plugin, const std::vector<std::string>& args)
     std::vector<char> destName = Buffer(name);
     int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
     progress.Step("extracted", ++done, name);
+    if (rc == E_BAD_ARCHIVE) {
+      Fail(book + ": " + name + ": the book ends inside this entry (it was cut short); what could be read was" +
+           " written to " + dir + name);
+      return 1;
+    }
+    if (rc == E_BAD_DATA) {
+      Fail(book + ": " + name + ": this entry holds bytes that are not base64 (it is damaged); what could be" +
+           " decoded was written to " + dir + name);
+      return 1;
+    }
     if (rc != 0) {
       ExtractFailed(dir + name, rc, name);
       return 1;
@@ -409,27 +419,56 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
   return {path.substr(0, cut), path.substr(cut)};
 }
 
+// True when the file name at the end of path can be written into a book as
+// it is named here: valid UTF-8 where file names are UTF-8.
+bool NameIsFaithful(const std::string& path) {
+#ifdef _WIN32
+  (void)path;
+  return true;
+#else
+  const std::string name = SplitPath(path).second;
+  for (std::size_t i = 0; i < name.size();) {
+    std::size_t n = Utf8Length(name, i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+#endif
+}
+
 int CmdAdd(const PluginLoader& plugin, const std::vector<std::string>& args) {
   if (args.size() < 2) return Usage("add takes a book and one or more files");
   const std::string book = args[0];
   // One call with every file: the book changes once, with all of them or none.
   // No source folder is given, so each name carries its own path.
   std::set<std::string> seen;
+  std::vector<std::string> files;
   std::uintmax_t added = 0;
   for (std::size_t i = 1; i < args.size(); ++i) {
     auto [folder, name] = SplitPath(args[i]);
     if (name.empty()) return Usage(args[i] + ": a folder, not a file");
+    std::error_code ec;
+    if (fs::equivalent(book, args[i], ec)) {
+      // As tar does with its own archive: "add book.fb2 *" adds the rest.
+      std::fprintf(stderr, "fb2pack: %s: it is the book itself; not added\n", args[i].c_str());
+      continue;
+    }
     if (!seen.insert(name).second) return Usage("two files named " + name + ": a book holds one entry of a name");
     added += SizeOf(args[i]);
+    files.push_back(args[i]);
   }
+  if (files.empty()) return 1;
   std::vector<char> bookBuf = Buffer(book);
   std::vector<char> src = Buffer("");
-  std::vector<char> list = MakeNameList(std::vector<std::string>(args.begin() + 1, args.end()));
+  std::vector<char> list = MakeNameList(files);
   int rc = plugin.PackFiles(bookBuf.data(), nullptr, src.data(), list.data(), 0);
   if (rc == E_EREAD) {
-    for (std::size_t i = 1; i < args.size(); ++i) {
-      std::string why = FileProblem(args[i], false);
-      if (!why.empty()) return Fail(args[i] + ": " + why + "; the book is unchanged (E_EREAD)");
+    for (const std::string& file : files) {
+      std::string why = FileProblem(file, false);
+      if (why.empty() && !NameIsFaithful(file)) {
+        why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
+      }
+      if (!why.empty()) return Fail(file + ": " + why + "; the book is unchanged (E_EREAD)");
     }
   }
   return rc == 0 ? 0 : RewriteFailed(book, rc, added * 4 / 3 + 1024);

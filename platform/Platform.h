@@ -114,6 +114,10 @@ bool RemoveFile(const std::string& name);
 // finally names; false for anything else).
 bool RegularFileSize(const std::string& name, std::uint64_t& size);
 
+// True when name (its links followed) is the very file h has open, by
+// whatever path: a book must not be added to itself.
+bool IsFileOf(FileHandle h, const std::string& name);
+
 // Waits about ms milliseconds.
 void Pause(unsigned ms);
 

@@ -385,6 +385,12 @@ bool RegularFileSize(const std::string& name, std::uint64_t& size) {
   return true;
 }
 
+bool IsFileOf(FileHandle h, const std::string& name) {
+  struct stat held {
+  }, named{};
+  return h != InvalidHandle && ::fstat(Fd(h), &held) == 0 && ::stat(name.c_str(), &named) == 0 && SameFile(held, named);
+}
+
 void Pause(unsigned ms) {
   struct timespec t {};
   t.tv_sec = static_cast<time_t>(ms / 1000);

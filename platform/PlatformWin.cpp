@@ -299,6 +299,16 @@ bool RegularFileSize(const std::string& name, std::uint64_t& size) {
   return true;
 }
 
+bool IsFileOf(FileHandle h, const std::string& name) {
+  // Opened for no access, so that neither a reader nor a writer can refuse it.
+  HANDLE other = CreateFileA(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  bool same = h != InvalidHandle && SameFile(H(h), other);
+  CloseHandle(other);
+  return same;
+}
+
 void Pause(unsigned ms) { Sleep(ms); }
 
 bool FileNamesAreUtf8() { return GetACP() == CP_UTF8; }

@@ -1,9 +1,11 @@
 // The archive handle that the host holds between calls: the book's reader,
-// and the encoding the book declares, read from its first window.
+// the encoding the book declares, read from its first window, and the names
+// given so far.
 #pragma once
 
 #include <string>
 
+#include "format/EntryName.h"
 #include "reader/SeqRead.h"
 #include "textutil/Charset.h"
 
@@ -12,4 +14,5 @@ class tBook final : public tDiskRead {
   explicit tBook(const std::string& name)
       : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
   tCharset Charset;
+  tEntryNames Names;
 };

@@ -60,7 +60,7 @@ int ReadNextHeader(tBook& book, tHeaderData& header) {
     std::string name = ReportedName(tag, book.Charset);
     if (!name.empty()) {
       CopyName(header.ArcName, book.FileName);
-      CopyName(header.FileName, name);
+      CopyName(header.FileName, book.Names.Take(name));
       return E_SUCCESS;
     }
     if (book.Eof) return E_NOT_SUPPORTED;
@@ -75,27 +75,34 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   // entry has been written.
   tFileWrite writer(dest, tFileWrite::Replacing);
   while (!book.Eof && book.Ch != kTagEnd) book.Next();
+  // A book that ends before its content does (inside the start tag, or with
+  // no '<' after the content) was cut short: what decodes is kept, and the
+  // damage is told.
+  bool cut = book.Eof;
   book.Next();
   // The content runs to the next '<'. It is decoded a window at a time, so
   // an entry of any size needs no more memory than one window's bytes.
   tBase64Decoder decoder;
   std::vector<char> decoded(tBase64Decoder::MaxOutput(tDiskRead::kWindowSize));
+  bool ended = false;
   while (!book.Eof) {
-    bool found = false;
-    const std::uint32_t span = SpanToLt(book, found);
+    const std::uint32_t span = SpanToLt(book, ended);
     if (writer.Status == 0) {
       writer.PutBytes(decoded.data(), decoder.Feed(reinterpret_cast<const char*>(book.Here()), span, decoded.data()));
     }
     book.Skip(span);
-    if (found) break;
+    if (ended) break;
   }
+  cut = cut || !ended;
   if (writer.Status == -1) return E_ECREATE;
   switch (writer.Commit()) {
-    case tFileWrite::Committed: return E_SUCCESS;
+    case tFileWrite::Committed: break;
     case tFileWrite::NotWritten: return E_EWRITE;
     case tFileWrite::NotPlaced: return E_ECREATE;
   }
-  return E_EWRITE;
+  if (cut) return E_BAD_ARCHIVE;
+  if (decoder.SawForeign() || decoder.LoneSymbolLeft()) return E_BAD_DATA;
+  return E_SUCCESS;
 }
 
 }  // namespace fb2pack

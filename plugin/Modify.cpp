@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/BookFormat.h"
+#include "format/ContentType.h"
 #include "format/EntryName.h"
 #include "platform/Platform.h"
 #include "plugin/NameList.h"
@@ -48,14 +49,14 @@ int SaveBook(tReplacement& book, const std::vector<std::string_view>& parts) {
   return book.Commit() == tReplacement::Committed ? E_SUCCESS : E_EWRITE;
 }
 
-// The parts of text that stay when every element whose reported name is in
-// names goes, in order; nothing is copied. An element that must go but whose
-// end cannot be told (no end tag of its own) makes the whole removal fail
-// with E_BAD_ARCHIVE rather than cut into its neighbours.
-int KeptParts(const std::string& text, const tNameSet& names, std::vector<std::string_view>& kept) {
-  const tCharset charset = DeclaredCharset(text.data(), text.size());
+// The parts of text that stay when every element whose name, as the listing
+// shows it, is in names goes, in order; nothing is copied. An element that
+// must go but whose end cannot be told (no end tag of its own) makes the
+// whole removal fail with E_BAD_ARCHIVE rather than cut into its neighbours.
+int KeptParts(const std::string& text, tCharset charset, const tNameSet& names, std::vector<std::string_view>& kept) {
   const std::string_view whole(text);
   kept.clear();
+  tEntryNames listed;    // every element is named, in book order, as the listing names it
   std::size_t from = 0;  // text before this has been decided
   std::size_t scan = 0;
   for (;;) {
@@ -63,11 +64,12 @@ int KeptParts(const std::string& text, const tNameSet& names, std::vector<std::s
     if (start == std::string::npos) break;
     std::size_t close = whole.find(kTagEnd, start + kBinaryStart.size());
     if (close == std::string::npos) {
-      if (names.count(ReportedNameOf(text.data() + start, text.size() - start, charset))) return E_BAD_ARCHIVE;
+      std::string name = ReportedNameOf(text.data() + start, text.size() - start, charset);
+      if (!name.empty() && names.count(listed.Take(name))) return E_BAD_ARCHIVE;
       break;
     }
     std::string name = ReportedNameOf(text.data() + start, close - start, charset);
-    if (name.empty() || !names.count(name)) {
+    if (name.empty() || !names.count(listed.Take(name))) {
       scan = close + 1;
       continue;
     }
@@ -102,7 +104,8 @@ int DeleteEntries(const char* packedFile, const char* deleteList) {
   std::vector<std::string> names = ReadNameList(deleteList);
   // The kept parts go to the new book as they lie in the old one's text.
   std::vector<std::string_view> kept;
-  if (int rc = KeptParts(text, tNameSet(names.begin(), names.end()), kept); rc != E_SUCCESS) return rc;
+  const tCharset charset = DeclaredCharset(text.data(), text.size());
+  if (int rc = KeptParts(text, charset, tNameSet(names.begin(), names.end()), kept); rc != E_SUCCESS) return rc;
   return SaveBook(book, kept);
 }
 
@@ -124,7 +127,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   // what can be opened and rewritten again is refused before the work.
   const std::string folder = srcPath ? srcPath : "";
   struct tSource {
-    std::string path, id;
+    std::string path, fileName, id;
   };
   std::vector<tSource> sources;
   std::uint64_t total = text.size();
@@ -133,15 +136,19 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
     if (idStart == name.size()) continue;  // a folder, not a file
     std::uint64_t size = 0;
     if (!platform::RegularFileSize(folder + name, size)) return E_EREAD;
-    sources.push_back({folder + name, name.substr(idStart)});
-    // Base64 with its line breaks, and the element around it.
-    const std::uint64_t chars = (size + 2) / 3 * 4;
-    total += chars + 2 * (chars / 76 + 1) + 80 + 10 * sources.back().id.size();
+    // Neither the book itself (it would be added into itself), nor a name
+    // the book cannot hold faithfully.
+    if (platform::IsFileOf(book.Held, folder + name)) return E_EREAD;
+    std::string id;
+    if (!WrittenId(name.substr(idStart), id)) return E_EREAD;
+    total += ElementLength(id.size(), Base64Length(size));
     if (total > kMaxText) return E_NO_MEMORY;
+    sources.push_back({folder + name, name.substr(idStart), std::move(id)});
   }
 
   // Every source is read before the book is touched: one that cannot be read
   // fails the whole call.
+  const tCharset charset = DeclaredCharset(text.data(), text.size());
   std::string pieces;
   tNameSet replaced;
   for (const tSource& source : sources) {
@@ -149,13 +156,13 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
     if (LoadFile(source.path, content) != tFileStatus::Ok) return E_EREAD;
     const std::size_t start = pieces.size();
     const std::size_t close =
-        AppendElement(pieces, WrittenId(source.id), ContentTypeOf(content, source.id), EncodeBase64(content));
-    // The new element replaces those the listing shows under the same name.
-    replaced.insert(ReportedNameOf(pieces.data() + start, close - start));
+        AppendElement(pieces, source.id, ContentTypeOf(content, source.fileName), EncodeBase64(content));
+    // The new element replaces the one the listing shows under its name.
+    replaced.insert(ReportedNameOf(pieces.data() + start, close - start, charset));
     if (text.size() + pieces.size() > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized
   }
   std::vector<std::string_view> kept;
-  if (int rc = KeptParts(text, replaced, kept); rc != E_SUCCESS) return rc;
+  if (int rc = KeptParts(text, charset, replaced, kept); rc != E_SUCCESS) return rc;
   if (kept.size() != 1 || kept[0].size() != text.size()) KeepOnly(text, kept);
   const std::size_t at = InsertionPoint(text);
   if (at == std::string::npos) return E_UNKNOWN_FORMAT;

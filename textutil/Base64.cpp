@@ -11,9 +11,7 @@ std::string EncodeBase64(const std::string& data) {
   const std::size_t n = data.size();
   if (n == 0) return {};
   const auto* in = reinterpret_cast<const unsigned char*>(data.data());
-  const std::size_t chars = (n + 2) / 3 * 4;
-  // Every line but the last holds at least 76 characters.
-  std::string out(chars + 2 * (chars / 76 + 1), '\0');
+  std::string out(static_cast<std::size_t>(Base64Length(n)), '\0');
   char* o = out.data();
   std::size_t written = 0;
   std::size_t i = 0;
@@ -54,12 +52,16 @@ std::string EncodeBase64(const std::string& data) {
 
 namespace {
 
+// Bytes that are no symbol are skipped: white space as layout, anything
+// else (kForeign) as damage that the caller may report.
+constexpr std::int8_t kForeign = -3;
 constexpr std::int8_t kSkip = -2;
 constexpr std::int8_t kPad = -1;
 
 constexpr std::array<std::int8_t, 256> MakeDecodeTable() {
   std::array<std::int8_t, 256> t{};
-  for (auto& v : t) v = kSkip;
+  for (auto& v : t) v = kForeign;
+  for (char c : {' ', '\t', '\r', '\n'}) t[static_cast<unsigned char>(c)] = kSkip;
   for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(Base64Alphabet[i])] = static_cast<std::int8_t>(i);
   t['='] = kPad;
   return t;
@@ -128,8 +130,12 @@ void tBase64Decoder::Feed(const char* piece, std::size_t length, std::string& ou
 }
 
 std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* out) {
-  if (over_ || length == 0) return 0;
   const auto* p = reinterpret_cast<const unsigned char*>(piece);
+  if (over_) {
+    // Nothing more decodes, but damage after the end is damage still.
+    for (std::size_t k = 0; k < length && !foreign_; ++k) foreign_ = kDecode[p[k]] == kForeign;
+    return 0;
+  }
   auto* const first = reinterpret_cast<unsigned char*>(out);
   auto* o = first;
   // Local copies: the compiler may keep them in registers, since the output
@@ -146,9 +152,10 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
       if (i >= length) break;
     }
     std::int8_t v = kDecode[p[i++]];
-    if (v == kSkip) {
+    if (v < kPad) {
       // A line end or indentation: pass the whole run at once.
-      while (i < length && kDecode[p[i]] == kSkip) ++i;
+      foreign_ |= v == kForeign;
+      while (i < length && kDecode[p[i]] < kPad) foreign_ |= kDecode[p[i++]] == kForeign;
       continue;
     }
     // Slot values widened with their sign: "=" (-1) in the first two places
@@ -168,6 +175,7 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
     }
     *o++ = static_cast<unsigned char>((slot[2] << 6) | slot[3]);
   }
+  for (; over_ && i < length && !foreign_; ++i) foreign_ = kDecode[p[i]] == kForeign;
   count_ = count;
   for (int k = 0; k < 4; ++k) slot_[k] = slot[k];
   return static_cast<std::size_t>(o - first);

@@ -14,6 +14,19 @@ inline char Base64Char(unsigned value) { return Base64Alphabet[value & 63]; }
 
 std::string EncodeBase64(const std::string& data);
 
+// The exact length of EncodeBase64's text for n bytes, line breaks included.
+constexpr std::uint64_t Base64Length(std::uint64_t n) {
+  if (n == 0) return 0;
+  const std::uint64_t groups = (n + 2) / 3;
+  // A break follows a line of 20 groups, another of 20, then lines of 19
+  // and 20 by turns; never after the last group.
+  const std::uint64_t inner = groups - 1;
+  std::uint64_t breaks = inner >= 40   ? 2 + (inner - 40) / 39 * 2 + ((inner - 40) % 39 >= 19 ? 1 : 0)
+                         : inner >= 20 ? 1
+                                       : 0;
+  return groups * 4 + breaks * 2;
+}
+
 // Never fails: foreign bytes are skipped, an incomplete last group is
 // dropped, and a group with "=" in its third or fourth place ends the text.
 std::string DecodeBase64(const std::string& text);
@@ -42,11 +55,18 @@ class tBase64Decoder {
   bool UsesWidePath() const;
   // True once a group with "=" in its third or fourth place has ended the text.
   bool Over() const { return over_; }
+  // True once a byte other than a symbol, "=" or XML white space was fed:
+  // the text is damaged, though what decodes is still given.
+  bool SawForeign() const { return foreign_; }
+  // True when the text fed so far ends with a single symbol of a group,
+  // which can make no byte: the text was cut or damaged.
+  bool LoneSymbolLeft() const { return !over_ && count_ == 1; }
 
  private:
   std::uint32_t slot_[4] = {};
   unsigned count_ = 0;
   bool over_ = false;
+  bool foreign_ = false;
   // The block decoder for runs of whole groups, chosen once.
   std::size_t (*blocks_)(const unsigned char* in, std::size_t n, unsigned char* out);
 };

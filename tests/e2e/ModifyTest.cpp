@@ -23,13 +23,16 @@ TEST(Delete, AnEmptyListRewritesTheBookUnchanged) {
   EXPECT_EQ(Slurp(book), text);
 }
 
-TEST(Delete, RemovesDuplicatesAndNeighboursThatAreBothNamed) {
+TEST(Delete, RemovesDuplicatesByTheirListedNamesAndNeighboursThatAreBothNamed) {
   ScratchDir dir;
   std::string book = dir.File("b.fb2");
   Spit(book, kHead + "<binary id=\"d\">AA</binary>1<binary id=\"k\">BB</binary>2<binary id=\"d\">CC</binary>" +
                  "<binary id=\"e\">DD</binary><binary id=\"f\">EE</binary>3" + kTail);
+  EXPECT_EQ(api::Names(book), (std::vector<std::string>{"d", "k", "d (2)", "e", "f"}));
   EXPECT_EQ(api::Delete(book, {"d", "e", "f"}), 0);
-  EXPECT_EQ(Slurp(book), kHead + "1<binary id=\"k\">BB</binary>23" + kTail);
+  EXPECT_EQ(Slurp(book), kHead + "1<binary id=\"k\">BB</binary>2<binary id=\"d\">CC</binary>3" + kTail);
+  EXPECT_EQ(api::Delete(book, {"d", "k"}), 0);
+  EXPECT_EQ(Slurp(book), kHead + "123" + kTail);
 }
 
 TEST(Delete, IdsAreComparedWithCase) {
@@ -127,13 +130,14 @@ TEST(Delete, ABookOpenAsAnArchiveIsNotRewrittenAndSaysSo) {
     Archive a(book);
     ASSERT_NE(a.Handle(), nullptr);
     EXPECT_EQ(api::Delete(book, {"x"}), E_EWRITE);
-    EXPECT_EQ(api::Pack(book, dir.Prefix(), {"b.fb2"}), E_EWRITE);
+    Spit(dir.File("new.png"), "png");
+    EXPECT_EQ(api::Pack(book, dir.Prefix(), {"new.png"}), E_EWRITE);
     tHeaderData h;
     EXPECT_EQ(a.Next(h), 0);
     EXPECT_STREQ(h.FileName, "x");
   }
   EXPECT_EQ(Slurp(book), text);
-  EXPECT_EQ(dir.Count(), 1u);
+  EXPECT_EQ(dir.Count(), 2u) << "the book and the source, no new book left beside";
   EXPECT_EQ(api::Delete(book, {"x"}), 0);
 }
 

@@ -90,6 +90,7 @@ TEST(Base64, EncodingIsStandardBase64ApartFromLineBreaks) {
     std::string data = RandomBytes(n, static_cast<unsigned>(n));
     std::string text = EncodeBase64(data);
     ASSERT_EQ(WithoutBreaks(text), ReferenceBase64(data)) << n;
+    ASSERT_EQ(text.size(), Base64Length(n)) << n;
     ASSERT_TRUE(text.size() < 2 || text.substr(text.size() - 2) != "\r\n") << n;
     ASSERT_EQ(DecodeBase64(text), data) << n;
   }
@@ -110,6 +111,30 @@ TEST(Base64, DecoderSkipsForeignBytes) {
   std::string spread;
   for (char c : text) spread += std::string("  ") + c + "\t\r\n";
   EXPECT_EQ(DecodeBase64(spread), RandomBytes(500, 4));
+}
+
+TEST(Base64, DecoderTellsDamageFromLayoutOnEitherPath) {
+  const std::string good = EncodeBase64(RandomBytes(700, 5));
+  struct {
+    std::string text;
+    bool foreign, lone;
+  } cases[] = {{" \t\r\n" + good + "\r\n", false, false},
+               {good.substr(0, 300), false, false},
+               {good.substr(0, 164) + "T", false, true},
+               {good + "-", true, false},
+               {"@@@@!!", true, false},
+               {"TQ==\r\n@", true, false},
+               {good.substr(0, 200) + "\x80" + good.substr(200), true, false}};
+  for (const auto& c : cases) {
+    for (auto path : {tBase64Decoder::Wide, tBase64Decoder::Narrow}) {
+      tBase64Decoder d(path);
+      std::string out;
+      for (std::size_t at = 0; at < c.text.size(); at += 97)
+        d.Feed(c.text.data() + at, std::min<std::size_t>(97, c.text.size() - at), out);
+      EXPECT_EQ(d.SawForeign(), c.foreign) << c.text.substr(0, 20);
+      EXPECT_EQ(d.LoneSymbolLeft(), c.lone) << c.text.substr(0, 20);
+    }
+  }
 }
 
 TEST(Base64, DecoderDropsAnIncompleteLastGroup) {
