@@ -5,6 +5,8 @@
 #endif
 #include <windows.h>
 
+#include <string>
+
 #include "platform/Platform.h"
 
 namespace platform {
@@ -56,6 +58,25 @@ std::string FullPath(const std::string& name) {
   char buffer[MAX_PATH];
   DWORD n = GetFullPathNameA(name.c_str(), sizeof buffer, buffer, nullptr);
   return n == 0 || n >= sizeof buffer ? name : std::string(buffer, n);
+}
+
+std::wstring Wide(const std::string& s) {
+  int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}
+
+// The full path of an existing file under its long name. A host may name a
+// book by its short (8.3) name, when the code page cannot spell the long one;
+// replacing the book under the short name would rename it to that.
+std::wstring LongFullPath(const std::string& name) {
+  const std::wstring full = Wide(FullPath(name));
+  std::wstring buffer(32768, L'\0');
+  DWORD n = GetLongPathNameW(full.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return full;
+  buffer.resize(n);
+  return buffer;
 }
 
 // Rewrites exclude each other with a lock on a byte far past the end of any
@@ -252,8 +273,8 @@ bool FB2PACK_SEAM(PlaceOver)(NewFile& file, const std::string& target, FileHandl
     // streams; fails with a sharing violation while a reader holds it.
     // Full paths: some implementations cannot place their own temporary
     // file for a name without a folder.
-    if (!ReplaceFileA(FullPath(target).c_str(), FullPath(file.Name).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                      nullptr, nullptr)) {
+    if (!ReplaceFileW(LongFullPath(target).c_str(), Wide(FullPath(file.Name)).c_str(), nullptr,
+                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
       return false;
     }
     file.Name.clear();

@@ -11,7 +11,7 @@ TEN = sorted([
     "OpenArchive", "ReadHeader", "ProcessFile", "CloseArchive", "PackFiles", "DeleteFiles",
     "GetPackerCaps", "SetChangeVolProc", "SetProcessDataProc", "CanYouHandleThisFile",
 ])
-SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ntdll.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ntdll.dll", "shell32.dll"}
 
 
 def pe_tables(objdump, path):

@@ -1,0 +1,275 @@
+#include "host/Commands.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "format/ContentType.h"
+#include "host/Output.h"
+#include "host/Patterns.h"
+#include "host/Walk.h"
+#include "plugin/NameList.h"
+#include "textutil/PathRules.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool WriteOut(const std::string& bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
+std::string ReadHead(const std::string& path, std::size_t limit) {
+  std::ifstream f(path, std::ios::binary);
+  std::string head(limit, '\0');
+  f.read(head.data(), static_cast<std::streamsize>(limit));
+  head.resize(static_cast<std::size_t>(f.gcount()));
+  return head;
+}
+
+// The entries that patterns select, in book order: a name matches a pattern
+// it equals or that it matches as a shell pattern. Gives 1, naming each
+// pattern that selects nothing, when any does.
+int Select(const tTell& tell, const std::string& book, const std::vector<std::string>& names,
+           const std::vector<std::string>& patterns, const std::string& nothingDone, std::set<std::string>& chosen) {
+  int status = 0;
+  for (const std::string& p : patterns) {
+    bool any = false;
+    for (const std::string& n : names) {
+      if (n == p || MatchesPattern(p, n)) {
+        chosen.insert(n);
+        any = true;
+      }
+    }
+    if (!any) status = tell.Fail(book + ": no entry named " + p + nothingDone);
+  }
+  return status;
+}
+
+// Extracts the current entry into a scratch folder, for the host's own use;
+// gives the plug-in's result and the file's path.
+int ExtractPrivately(const PluginLoader& plugin, ArchiveHandle h, const tScratchFolder& scratch, std::string& file) {
+  std::vector<char> folder = Buffer(scratch.Path());
+  std::vector<char> name = Buffer("entry");
+  file = scratch.Path() + "entry";
+  return plugin.ProcessFile(h, PK_EXTRACT, folder.data(), name.data());
+}
+
+// Copies a file to standard output.
+bool CopyToStdout(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::vector<char> buffer(1 << 16);
+  while (f) {
+    f.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto n = static_cast<std::size_t>(f.gcount());
+    if (n > 0 && std::fwrite(buffer.data(), 1, n, stdout) != n) return false;
+  }
+  return std::fflush(stdout) == 0;
+}
+
+// The ids the book's text still shows as images: every href="#id".
+std::set<std::string> ShownIds(const std::string& book) {
+  std::set<std::string> ids;
+  std::ifstream f(book, std::ios::binary);
+  std::string text;
+  std::vector<char> buffer(1 << 20);
+  constexpr std::size_t kKeep = 1100;  // a reference that straddles two reads is read whole
+  while (f) {
+    f.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    text.append(buffer.data(), static_cast<std::size_t>(f.gcount()));
+    for (std::size_t at = text.find("href="); at != std::string::npos; at = text.find("href=", at + 1)) {
+      if (at + 7 > text.size() || (text[at + 5] != '"' && text[at + 5] != '\'') || text[at + 6] != '#') continue;
+      const std::size_t end = text.find(text[at + 5], at + 7);
+      if (end != std::string::npos) ids.insert(text.substr(at + 7, end - at - 7));
+    }
+    if (text.size() > kKeep) text.erase(0, text.size() - kKeep);
+  }
+  return ids;
+}
+
+}  // namespace
+
+int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
+  std::vector<tListed> entries;
+  tScratchFolder scratch;
+  if (o.Long && !scratch.Made()) return tell.Fail("cannot make a temporary folder to measure the entries in");
+  int status = Walk(plugin, tell, o.Book, [&](const std::string& name, ArchiveHandle h) {
+    tListed entry;
+    entry.Name = name;
+    if (!o.Long) {
+      plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
+      entries.push_back(entry);
+      return 0;
+    }
+    // Size and type, learnt as any host learns them: by extracting.
+    std::string file;
+    const int rc = ExtractPrivately(plugin, h, scratch, file);
+    entry.Size = SizeOf(file);
+    const tImageKind kind = SniffImage(ReadHead(file, 4096));
+    entry.Type = kind.Label.empty() ? "unknown" : std::string(kind.Label);
+    std::error_code ec;
+    fs::remove(file, ec);
+    entries.push_back(entry);
+    return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, "the listing", rc);
+  });
+  if (status && entries.empty()) return status;
+  if (CheckBook(plugin, tell, o.Book, !entries.empty()) != 0) return 1;
+  if (!WriteOut(o.Json ? JsonListing(entries, o.Long) : PlainListing(entries, o.Long))) {
+    return tell.Fail("cannot write the listing");
+  }
+  return status;
+}
+
+int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions& o) {
+  std::string dir = o.Folder;
+  if (!o.ToStdout) {
+    // Said once, not once for every entry.
+    std::error_code ec;
+    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) return tell.Fail(dir + ": not a folder");
+    if (std::string why = FolderProblem(dir, 0); !why.empty()) return tell.Fail(why);
+  }
+  if (dir.empty() || !IsSeparator(dir.back())) dir += SystemPathRules().Separator;
+
+  std::set<std::string> chosen;
+  if (!o.Patterns.empty()) {
+    std::vector<std::string> names;
+    if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
+    if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+    if (Select(tell, o.Book, names, o.Patterns, "; nothing was extracted", chosen) != 0) return 1;
+  }
+  tScratchFolder scratch;
+  if (o.ToStdout && !scratch.Made()) return tell.Fail("cannot make a temporary folder to extract through");
+  std::vector<char> destPath = Buffer(dir);
+  tProgress progress;
+  long done = 0;
+  bool any = false;
+  int status = Walk(plugin, tell, o.Book, [&](const std::string& name, ArchiveHandle h) {
+    any = true;
+    if (!o.Patterns.empty() && chosen.count(name) == 0) {
+      plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
+      return 0;
+    }
+    if (o.ToStdout) {
+      std::string file;
+      const int rc = ExtractPrivately(plugin, h, scratch, file);
+      if (!CopyToStdout(file)) return tell.Fail("cannot write to standard output");
+      std::error_code ec;
+      fs::remove(file, ec);
+      return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, "standard output", rc);
+    }
+    std::error_code ec;
+    if (o.KeepOld && fs::exists(fs::symlink_status(dir + name, ec))) {
+      tell.Warn(dir + name + ": exists; left as it is");
+      plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
+      return 0;
+    }
+    std::vector<char> destName = Buffer(name);
+    const int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
+    progress.Step("extracted", ++done, name);
+    return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, dir + name, rc);
+  });
+  if (!any && status == 0 && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+  return status;
+}
+
+int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
+  // One call with every file: the book changes once, with all of them or none.
+  // No source folder is given, so each name carries its own path.
+  std::set<std::string> seen;
+  std::vector<std::string> files;
+  std::uintmax_t added = 0;
+  for (const std::string& file : o.Files) {
+    const std::string name = SplitPath(file).second;
+    if (name.empty()) return Usage(file + ": a folder, not a file");
+    std::error_code ec;
+    if (fs::equivalent(o.Book, file, ec)) {
+      // As tar does with its own archive: "add book.fb2 *" adds the rest.
+      tell.Warn(file + ": it is the book itself; not added");
+      continue;
+    }
+    if (!seen.insert(name).second) return Usage("two files named " + name + ": a book holds one entry of a name");
+    added += SizeOf(file);
+    files.push_back(file);
+  }
+  if (files.empty()) return 1;
+  std::vector<char> book = Buffer(o.Book);
+  std::vector<char> src = Buffer("");
+  std::vector<char> list = MakeNameList(files);
+  const int rc = plugin.PackFiles(book.data(), nullptr, src.data(), list.data(), 0);
+  if (rc == E_EREAD) {
+    for (const std::string& file : files) {
+      std::string why = FileProblem(file, false);
+      const std::string name = SplitPath(file).second;
+      for (std::size_t i = 0; why.empty() && !platform::kWindowsFileNames && i < name.size();) {
+        const std::size_t n = Utf8Length(name, i);
+        if (n == 0) why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
+        i += n ? n : 1;
+      }
+      if (!why.empty()) return tell.Fail(file + ": " + why + "; the book is unchanged", rc);
+    }
+  }
+  return rc == 0 ? 0 : RewriteFailed(tell, o.Book, rc, added * 4 / 3 + 1024);
+}
+
+int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o) {
+  std::vector<std::string> names;
+  if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
+  if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+  std::set<std::string> chosen;
+  if (Select(tell, o.Book, names, o.Patterns, "; nothing was deleted", chosen) != 0) return 1;
+  std::vector<std::string> gone;
+  for (const std::string& n : names) {
+    if (chosen.count(n)) gone.push_back(n);
+  }
+  std::vector<char> book = Buffer(o.Book);
+  std::vector<char> list = MakeNameList(gone);
+  if (int rc = plugin.DeleteFiles(book.data(), list.data()); rc != 0) return RewriteFailed(tell, o.Book, rc);
+  const std::set<std::string> shown = ShownIds(o.Book);
+  for (const std::string& n : gone) {
+    if (shown.count(n)) {
+      tell.Warn(o.Book + ": " + n + " is still shown in the text (href=\"#" + n +
+                "\"); readers will show a missing picture there");
+    }
+  }
+  return 0;
+}
+
+int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& files) {
+  int status = 0;
+  for (const std::string& f : files) {
+    if (std::string why = FileProblem(f, false); !why.empty()) {
+      status = tell.Fail(f + ": " + why);
+      continue;
+    }
+    std::vector<char> name = Buffer(f);
+    const bool yes = plugin.CanYouHandleThisFile(name.data()) != 0;
+    WriteOut(f + ": " + (yes ? "FB2 book" : "not recognised") + "\n");
+    if (!yes) status = 1;
+  }
+  return status;
+}
+
+int Caps(const PluginLoader& plugin) {
+  const int caps = plugin.GetPackerCaps();
+  static const struct {
+    int bit;
+    const char* name;
+  } kBits[] = {{PK_CAPS_NEW, "PK_CAPS_NEW"},
+               {PK_CAPS_MODIFY, "PK_CAPS_MODIFY"},
+               {PK_CAPS_MULTIPLE, "PK_CAPS_MULTIPLE"},
+               {PK_CAPS_DELETE, "PK_CAPS_DELETE"},
+               {PK_CAPS_OPTIONS, "PK_CAPS_OPTIONS"},
+               {PK_CAPS_MEMPACK, "PK_CAPS_MEMPACK"},
+               {PK_CAPS_BY_CONTENT, "PK_CAPS_BY_CONTENT"},
+               {PK_CAPS_SEARCHTEXT, "PK_CAPS_SEARCHTEXT"},
+               {PK_CAPS_HIDE, "PK_CAPS_HIDE"}};
+  std::string out = std::to_string(caps) + "\n";
+  for (const auto& b : kBits) {
+    if (caps & b.bit) {
+      std::string bit = std::to_string(b.bit);
+      out += "  " + std::string(4 - bit.size(), ' ') + bit + " " + b.name + "\n";
+    }
+  }
+  return WriteOut(out) ? 0 : 1;
+}

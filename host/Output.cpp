@@ -1,0 +1,129 @@
+#include "host/Output.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+  auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  auto cont = [&](std::size_t k) { return k < s.size() && (b(k) & 0xC0) == 0x80; };
+  unsigned c = b(i);
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (!cont(i + 1) || !cont(i + 2)) return 0;
+    unsigned d = b(i + 1);
+    if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d > 0x9F)) return 0;  // overlong, surrogate
+    return 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
+    unsigned d = b(i + 1);
+    if ((c == 0xF0 && d < 0x90) || (c == 0xF4 && d > 0x8F)) return 0;
+    return 4;
+  }
+  return 0;
+}
+
+namespace {
+
+// A JSON string of s, always valid UTF-8: a byte that starts no UTF-8
+// character becomes U+FFFD, and valid is set false.
+std::string JsonString(const std::string& s, bool& valid) {
+  std::string out = "\"";
+  valid = true;
+  for (std::size_t i = 0; i < s.size();) {
+    auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = Utf8Length(s, i);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      valid = false;
+      ++i;
+    } else if (s[i] == '"' || s[i] == '\\') {
+      out += '\\';
+      out += s[i++];
+    } else if (b < 0x20 || b == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\u%04x", b);
+      out += hex;
+      ++i;
+    } else {
+      out.append(s, i, n);
+      i += n;
+    }
+  }
+  return out + "\"";
+}
+
+std::string JsonEntry(const tListed& e, bool withDetails) {
+  bool valid = true;
+  std::string entry = "{\"name\": " + JsonString(e.Name, valid);
+  if (!valid) {
+    static const char kHex[] = "0123456789abcdef";
+    entry += ", \"hex\": \"";
+    for (char c : e.Name) {
+      entry += kHex[static_cast<unsigned char>(c) >> 4];
+      entry += kHex[static_cast<unsigned char>(c) & 15];
+    }
+    entry += "\"";
+  }
+  if (withDetails) entry += ", \"size\": " + std::to_string(e.Size) + ", \"type\": " + JsonString(e.Type, valid);
+  return entry + "}";
+}
+
+}  // namespace
+
+namespace {
+std::string PadLeft(const std::string& s, std::size_t width) {
+  return s.size() < width ? std::string(width - s.size(), ' ') + s : s;
+}
+std::string PadRight(const std::string& s, std::size_t width) {
+  return s.size() < width ? s + std::string(width - s.size(), ' ') : s;
+}
+}  // namespace
+
+std::string PlainListing(const std::vector<tListed>& entries, bool withDetails) {
+  std::string out;
+  std::uintmax_t total = 0;
+  for (const tListed& e : entries) {
+    if (withDetails) {
+      out += PadLeft(std::to_string(e.Size), 12) + "  " + PadRight(e.Type, 8);
+      total += e.Size;
+    }
+    out += e.Name + "\n";
+  }
+  if (withDetails) {
+    out += PadLeft(std::to_string(total), 12) + "  " + std::to_string(entries.size()) +
+           (entries.size() == 1 ? " entry\n" : " entries\n");
+  }
+  return out;
+}
+
+std::string JsonListing(const std::vector<tListed>& entries, bool withDetails) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    out += i ? ",\n " : "\n ";
+    out += JsonEntry(entries[i], withDetails);
+  }
+  return out + (entries.empty() ? "]\n" : "\n]\n");
+}
+
+tProgress::tProgress() : enabled_(isatty(fileno(stderr)) != 0), start_(std::chrono::steady_clock::now()) {}
+
+tProgress::~tProgress() {
+  if (shown_) std::fprintf(stderr, "\r%60s\r", "");
+}
+
+void tProgress::Step(const char* verb, long done, const std::string& name) {
+  if (!enabled_) return;
+  if (!shown_ && std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+  shown_ = true;
+  std::fprintf(stderr, "\r%s %ld: %.40s%10s", verb, done, name.c_str(), "");
+  std::fflush(stderr);
+}

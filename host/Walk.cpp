@@ -1,0 +1,81 @@
+#include "host/Walk.h"
+
+#include <filesystem>
+#include <random>
+
+#ifndef _WIN32
+#include <stdlib.h>
+#endif
+
+#include "textutil/PathRules.h"
+
+namespace fs = std::filesystem;
+
+std::vector<char> Buffer(const std::string& s) { return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1); }
+
+tHostArchive::tHostArchive(const PluginLoader& plugin, const std::string& path) : plugin_(plugin), path_(Buffer(path)) {
+  tOpenArchiveData data{};
+  data.ArcName = path_.data();
+  data.OpenMode = PK_OM_LIST;
+  handle_ = plugin_.OpenArchive(&data);
+  result_ = data.OpenResult;
+}
+
+tHostArchive::~tHostArchive() {
+  if (handle_) plugin_.CloseArchive(handle_);
+}
+
+int OpenFailed(const tTell& tell, const std::string& book, int rc) {
+  std::string why = FileProblem(book, false);
+  if (why.empty()) {
+    std::error_code ec;
+    why = fs::file_size(book, ec) == 0 && !ec ? "it is empty" : "the plug-in cannot open it";
+  }
+  return tell.Fail(book + ": " + why, rc ? rc : E_BAD_DATA);
+}
+
+int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& book, std::vector<std::string>& names) {
+  return Walk(plugin, tell, book, [&](const std::string& name, ArchiveHandle h) {
+    names.push_back(name);
+    plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
+    return 0;
+  });
+}
+
+int CheckBook(const PluginLoader& plugin, const tTell& tell, const std::string& book, bool hasEntries) {
+  std::vector<char> name = Buffer(book);
+  if (plugin.CanYouHandleThisFile(name.data()) != 0) return 0;
+  if (hasEntries) {
+    tell.Warn(book + ": not recognised as an FB2 book by its content; showing the images found in it");
+    return 0;
+  }
+  std::string what = WhatItIsInstead(book);
+  return tell.Fail(book + ": not an FB2 book" + (what.empty() ? "" : ": " + what));
+}
+
+tScratchFolder::tScratchFolder() {
+  std::error_code ec;
+  const fs::path base = fs::temp_directory_path(ec);
+  if (ec) return;
+#ifdef _WIN32
+  std::random_device seed;
+  std::mt19937 gen(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path dir = base / ("fb2pack-" + std::to_string(gen()));
+    if (fs::create_directory(dir, ec) && !ec) {
+      path_ = dir.string() + SystemPathRules().Separator;
+      return;
+    }
+  }
+#else
+  // Made private (0700) in one step: extracted images are the user's.
+  std::string pattern = (base / "fb2pack-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern + SystemPathRules().Separator;
+#endif
+}
+
+tScratchFolder::~tScratchFolder() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
