@@ -169,7 +169,11 @@ bool WrittenId(const std::string& fileName, std::string& out) {
   out.clear();
   if (!decoded) return false;
   for (char32_t c : points) {
-    if (c < 0x80) {
+    if (c < 0x20 || c == 0x7F) {
+      // XML holds no control character, and a line break would end the value
+      // as the listing reads it, hiding the element: the listing shows "_".
+      out += '_';
+    } else if (c < 0x80) {
       out += EscapeId(std::string(1, static_cast<char>(c)));
     } else {
       out += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ";";

@@ -44,8 +44,8 @@ class tEntryNames {
 std::size_t FitName(const std::string& name, std::size_t max);
 
 // The id an added file's name is written as: ASCII as it is, with & < > "
-// escaped, every other character as a numeric reference, so that it reads
-// right in whatever encoding the book declares. False when the name is not
+// escaped and control characters as "_", every other character as a numeric
+// reference, so that it reads right in whatever encoding the book declares. False when the name is not
 // valid in the system's file-name encoding: it cannot be written faithfully.
 bool WrittenId(const std::string& fileName, std::string& id);
 

@@ -113,5 +113,7 @@ TEST(EntryName, NamesAreReportedInUtf8AndWrittenAsReferences) {
   EXPECT_EQ(Named("<binary id=\"\xD2\xD9\xC2\xC1.png\"", tCharset::Koi8R), "\xD1\x80\xD1\x8B\xD0\xB1\xD0\xB0.png");
   EXPECT_EQ(Named("<binary id=\"\x98\xE0\"", tCharset::Windows1251), "\x98\xE0") << "undecodable: as it stands";
   EXPECT_FALSE(WrittenId("inv\xFF\xFE.png", id)) << "not UTF-8: it cannot be written faithfully";
+  ASSERT_TRUE(WrittenId("a\tb\n.png", id));
+  EXPECT_EQ(id, "a_b_.png") << "a line break would hide the element; the listing shows \"_\" anyway";
 }
 #endif
