@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "format/BookFormat.h"
-#include "textutil/FileText.h"
+#include "textutil/Ascii.h"
+#include "textutil/Replacement.h"
 #include "textutil/StrUtil.h"
 
 tFileWrite::tFileWrite(const std::string& name) {
@@ -115,7 +115,7 @@ void tGetTag::Put(std::uint8_t c) {
       if (IsBlank(c)) {
         Status = kBetween;
       } else {
-        TagName += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        TagName += AsciiLower(static_cast<char>(c));
       }
       break;
     case kBetween:

@@ -28,13 +28,10 @@ std::size_t InsertionPoint(std::string_view text) {
   return at == std::string_view::npos || InsideOpenTag(text, at) ? std::string_view::npos : at;
 }
 
-std::size_t ElementEnd(std::string_view text, std::size_t start, std::size_t close) {
-  if (close > start && text[close - 1] == '/') return close + 1;
-  std::size_t endTag = text.find(kBinaryEnd, close + 1);
-  std::size_t next = text.find(kBinaryStart, close + 1);
-  if (endTag == std::string_view::npos || (next != std::string_view::npos && next < endTag)) {
-    return std::string_view::npos;
-  }
+std::uint64_t ElementEnd(bool closesItself, std::uint64_t close, std::uint64_t endTag, std::uint64_t nextStart) {
+  constexpr std::uint64_t npos = ~std::uint64_t{0};
+  if (closesItself) return close + 1;
+  if (endTag == npos || (nextStart != npos && nextStart < endTag)) return npos;
   return endTag + kBinaryEnd.size();
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "textutil/Ascii.h"
+
 inline constexpr std::string_view kBinaryStart = "<binary";  // starts an entry, whatever follows
 inline constexpr std::string_view kBinaryEnd = "</binary>";
 inline constexpr std::string_view kRootStart = "<FictionBook";
@@ -15,9 +17,6 @@ inline constexpr std::string_view kRootEnd = "</FictionBook";
 inline constexpr char kTagEnd = '>';            // ends a start tag, even inside a quoted value
 inline constexpr char kContentEnd = '<';        // an entry's content runs up to the next one
 inline constexpr std::size_t kHeadSize = 1024;  // where the root tag must stand
-
-// XML's white space, which separates a tag's name and attributes.
-constexpr bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The two root-tag tests differ on purpose.
 //
@@ -37,11 +36,17 @@ bool InsideOpenTag(std::string_view text, std::size_t pos);
 // book has none, or when it stands inside an open tag.
 std::size_t InsertionPoint(std::string_view text);
 
-// The end (one past the last byte) of the element whose start tag runs from
-// start to the ">" at close: the tag itself when it closes itself, else its
-// "</binary>". npos when that end cannot be told: no end tag, or another
-// entry starting before it.
-std::size_t ElementEnd(std::string_view text, std::size_t start, std::size_t close);
+// The end (one past the last byte) of an element whose start tag's ">"
+// stands at close. Deletion and replacement remove exactly this much.
+// - A tag that closes itself is the whole element. (Extraction, which reads
+//   an element's content up to the next "<", reads the text after such a tag
+//   as its content: a reading of the bytes kept as it always was, while a
+//   removal must never take bytes that are not the element's.)
+// - Else the element runs through its end tag, the first "</binary>" after
+//   the tag (at endTag), unless another "<binary" starts before it (at
+//   nextStart): then, or with no end tag at all, its end cannot be told and
+//   npos is given, so that no neighbour is cut into.
+std::uint64_t ElementEnd(bool closesItself, std::uint64_t close, std::uint64_t endTag, std::uint64_t nextStart);
 
 // The most bytes AppendElement adds for an id of idLength bytes and a base64
 // text of base64Length bytes, whatever the content type.

@@ -1,5 +1,7 @@
 #include "format/ContentType.h"
 
+#include "textutil/Ascii.h"
+
 std::string ContentTypeOf(const std::string& content, const std::string& name) {
   if (tImageKind kind = SniffImage(content); !kind.Label.empty()) return std::string(kind.ContentType);
   static const struct {
@@ -10,7 +12,7 @@ std::string ContentTypeOf(const std::string& content, const std::string& name) {
   std::size_t dot = name.rfind('.');
   if (dot != std::string::npos) {
     std::string extension = name.substr(dot + 1);
-    for (char& c : extension) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    for (char& c : extension) c = AsciiLower(c);
     for (const auto& known : kTypes) {
       if (extension == known.extension) return known.type;
     }

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "format/BookFormat.h"
+#include "format/StartTag.h"
 #include "platform/Platform.h"
-#include "textutil/StrUtil.h"
 
 namespace {
 
@@ -107,8 +107,8 @@ std::string EscapeId(const std::string& id) {
   return out;
 }
 
-std::string ReportedName(const tGetTag& tag, tCharset charset) {
-  std::string name = InFileNames(Unquote(tag.GetAttribute("id")), charset);
+std::string ReportedName(const std::string& id, tCharset charset) {
+  std::string name = InFileNames(id, charset);
   name.resize(FitName(name, kMaxReportedName));
   bool dotsOnly = true;
   for (char& c : name) {
@@ -123,11 +123,8 @@ std::string ReportedName(const tGetTag& tag, tCharset charset) {
   return name;
 }
 
-std::string ReportedNameOf(const char* tagText, std::size_t length, tCharset charset) {
-  tGetTag tag;
-  for (std::size_t i = 0; i < length; ++i) tag.Put(static_cast<std::uint8_t>(tagText[i]));
-  tag.Put('>');
-  return ReportedName(tag, charset);
+std::string ReportedNameOf(std::string_view tagText, tCharset charset) {
+  return ReportedName(ReadStartTag(tagText).Id, charset);
 }
 
 std::size_t FitName(const std::string& name, std::size_t max) {

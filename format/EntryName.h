@@ -4,26 +4,26 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
-#include "CharHandlers/CharHandlers.h"
 #include "textutil/Charset.h"
 
 inline constexpr std::size_t kMaxReportedName = 259;
 
-// The name a host is shown for a scanned "<binary" start tag: the unquoted id
-// in the file-name encoding of the system (UTF-8, or the ANSI code page on
-// Windows), its bytes read in the book's encoding and its XML references,
-// numeric ones too, decoded; a character the system cannot write becomes "_",
-// and so does every byte that could lead a host's write out of its
-// destination folder; cut to at most 259 bytes, never inside a character.
-// Bytes that mean no character in the book's encoding stay as they are.
-// Empty when the tag has no usable id.
-std::string ReportedName(const tGetTag& tag, tCharset charset = tCharset::Utf8);
+// The name a host is shown for an element whose start tag has the given id
+// (as ReadStartTag gives it): the id in the file-name encoding of the system
+// (UTF-8, or the ANSI code page on Windows), its bytes read in the book's
+// encoding and its XML references, numeric ones too, decoded; a character the
+// system cannot write becomes "_", and so does every byte that could lead a
+// host's write out of its destination folder; cut to at most 259 bytes, never
+// inside a character. Bytes that mean no character in the book's encoding
+// stay as they are. Empty when the id is.
+std::string ReportedName(const std::string& id, tCharset charset);
 
 // The same for the bytes of a start tag from "<binary" up to (not including)
 // its closing ">".
-std::string ReportedNameOf(const char* tagText, std::size_t length, tCharset charset = tCharset::Utf8);
+std::string ReportedNameOf(std::string_view tagText, tCharset charset);
 
 // The names a book's entries are shown under, given in book order: each
 // element gets a name no earlier one has, so that every name shown stands for

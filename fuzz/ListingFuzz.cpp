@@ -31,7 +31,8 @@ std::vector<Entry> ReferenceWalk(const std::string& text) {
     if (start == std::string::npos) return entries;
     std::size_t close = text.find('>', start + 7);
     std::size_t tagEnd = close == std::string::npos ? text.size() : close;
-    std::string name = ReportedNameOf(text.data() + start, tagEnd - start, DeclaredCharset(text.data(), text.size()));
+    std::string name =
+        ReportedNameOf(std::string_view(text).substr(start, tagEnd - start), DeclaredCharset(text.data(), text.size()));
     if (!name.empty()) {
       std::string content;
       bool cut = true;

@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (id.empty()) continue;  // a folder: skipped
       faithful = WrittenId(id, written) && faithful;
       std::string head = "<binary id=\"" + written + "\"";
-      added.push_back(ReportedNameOf(head.data(), head.size(), tCharset::Utf8));
+      added.push_back(ReportedNameOf(head, tCharset::Utf8));
     }
     FUZZ_CHECK(rc == 0 || rc == E_BAD_ARCHIVE || rc == E_UNKNOWN_FORMAT || rc == E_NOT_SUPPORTED || rc == E_EREAD);
     // A name the book cannot hold faithfully is refused, and only that.

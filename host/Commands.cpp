@@ -11,6 +11,7 @@
 #include "host/Walk.h"
 #include "plugin/NameList.h"
 #include "textutil/PathRules.h"
+#include "textutil/Utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -201,10 +202,8 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
     for (const std::string& file : files) {
       std::string why = FileProblem(file, false);
       const std::string name = SplitPath(file).second;
-      for (std::size_t i = 0; why.empty() && !platform::kWindowsFileNames && i < name.size();) {
-        const std::size_t n = Utf8Length(name, i);
-        if (n == 0) why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
-        i += n ? n : 1;
+      if (why.empty() && !platform::kWindowsFileNames && !IsUtf8(name)) {
+        why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
       }
       if (!why.empty()) return tell.Fail(file + ": " + why + "; the book is unchanged", rc);
     }

@@ -10,26 +10,8 @@
 #include <unistd.h>
 #endif
 
-std::size_t Utf8Length(const std::string& s, std::size_t i) {
-  auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  auto cont = [&](std::size_t k) { return k < s.size() && (b(k) & 0xC0) == 0x80; };
-  unsigned c = b(i);
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (!cont(i + 1) || !cont(i + 2)) return 0;
-    unsigned d = b(i + 1);
-    if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d > 0x9F)) return 0;  // overlong, surrogate
-    return 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (!cont(i + 1) || !cont(i + 2) || !cont(i + 3)) return 0;
-    unsigned d = b(i + 1);
-    if ((c == 0xF0 && d < 0x90) || (c == 0xF4 && d > 0x8F)) return 0;
-    return 4;
-  }
-  return 0;
-}
+#include "platform/TempNames.h"
+#include "textutil/Utf8.h"
 
 namespace {
 
@@ -65,11 +47,10 @@ std::string JsonEntry(const tListed& e, bool withDetails) {
   bool valid = true;
   std::string entry = "{\"name\": " + JsonString(e.Name, valid);
   if (!valid) {
-    static const char kHex[] = "0123456789abcdef";
     entry += ", \"hex\": \"";
     for (char c : e.Name) {
-      entry += kHex[static_cast<unsigned char>(c) >> 4];
-      entry += kHex[static_cast<unsigned char>(c) & 15];
+      entry += platform::kHexDigits[static_cast<unsigned char>(c) >> 4];
+      entry += platform::kHexDigits[static_cast<unsigned char>(c) & 15];
     }
     entry += "\"";
   }

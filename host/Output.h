@@ -35,6 +35,3 @@ class tProgress {
   bool shown_ = false;
   std::chrono::steady_clock::time_point start_;
 };
-
-// The length of the UTF-8 sequence that starts at s[i], or 0 when none does.
-std::size_t Utf8Length(const std::string& s, std::size_t i);

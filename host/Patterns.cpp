@@ -2,17 +2,14 @@
 
 #include <cstddef>
 
+#include "textutil/Utf8.h"
+
 namespace {
 
 // The length of the character at s[i]: a whole UTF-8 sequence, else a byte.
 std::size_t CharLength(std::string_view s, std::size_t i) {
-  auto b = static_cast<unsigned char>(s[i]);
-  std::size_t n = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-  if (i + n > s.size()) return 1;
-  for (std::size_t k = 1; k < n; ++k) {
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 1;
-  }
-  return n;
+  const std::size_t n = Utf8Length(s, i);
+  return n ? n : 1;
 }
 
 // Matches the character c against the set that starts after "[" at p[at];

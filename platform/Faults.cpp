@@ -2,6 +2,9 @@
 // fails the way it says. The plan is process-wide; only tests set it.
 #include "platform/Faults.h"
 
+#include <cstdlib>
+#include <string>
+
 #include "platform/Platform.h"
 
 namespace platform {
@@ -9,6 +12,8 @@ namespace platform {
 std::size_t RealRead(FileHandle h, void* buffer, std::size_t count);
 std::size_t RealWrite(FileHandle h, const void* buffer, std::size_t count);
 bool RealSync(FileHandle h);
+bool RealPortableBase64Forced();
+std::uint64_t RealCopyRange(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to, CopyWay way);
 bool RealCreateBeside(const std::string& folder, const std::string& prefix, unsigned mode, NewFile& file);
 bool RealPlaceOver(NewFile& file, const std::string& target, FileHandle held);
 
@@ -42,6 +47,17 @@ std::size_t Write(FileHandle h, const void* buffer, std::size_t count) {
   return RealWrite(h, buffer, count);
 }
 
+// A copy into a new file is a write of it.
+std::uint64_t CopyRange(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to, CopyWay way) {
+  Counters& s = State();
+  ++s.writes;
+  if (s.writes == s.plan.FailWriteAt) return 0;
+  if (s.plan.CopyWay == 1) way = CopyWay::KernelOnly;
+  if (s.plan.CopyWay == 2) way = CopyWay::BufferOnly;
+  if (s.writes == s.plan.ShortWriteAt && count > 1) return RealCopyRange(from, offset, count / 2, to, way);
+  return RealCopyRange(from, offset, count, to, way);
+}
+
 bool Sync(FileHandle h) {
   Counters& s = State();
   return ++s.syncs != s.plan.FailSyncAt && RealSync(h);
@@ -55,6 +71,11 @@ bool CreateBeside(const std::string& folder, const std::string& prefix, unsigned
 bool PlaceOver(NewFile& file, const std::string& target, FileHandle held) {
   Counters& s = State();
   return ++s.moves != s.plan.FailMoveAt && RealPlaceOver(file, target, held);
+}
+
+bool PortableBase64Forced() {
+  const char* value = std::getenv("FB2PACK_BASE64");
+  return RealPortableBase64Forced() || (value != nullptr && std::string(value) == "portable");
 }
 
 void SetFaultPlan(const tFaultPlan* plan) {

@@ -14,6 +14,7 @@ struct tFaultPlan {
   int FailSyncAt = 0;    // that flush to disk fails
   int FailMoveAt = 0;    // that replacement of one file by another fails
   int FailCreateAt = 0;  // that creation of a new file fails
+  int CopyWay = 0;       // how ranges are copied: 0 as the system allows, 1 in the kernel only, 2 through a buffer only
 };
 }
 

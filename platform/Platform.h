@@ -51,6 +51,15 @@ std::size_t Read(FileHandle h, void* buffer, std::size_t count);
 // Writes count bytes at the file position; the number written.
 std::size_t Write(FileHandle h, const void* buffer, std::size_t count);
 
+// How CopyRange may copy: as the system allows (in the kernel where it can,
+// else through a buffer), or one way only, which tests force.
+enum class CopyWay { Any, KernelOnly, BufferOnly };
+// Appends count bytes of from, starting at offset, to to at its file
+// position, without moving from's; the number copied. Where the system can,
+// the bytes go from file to file in the kernel, never through this process.
+std::uint64_t CopyRange(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to,
+                        CopyWay way = CopyWay::Any);
+
 // Makes the written bytes durable before a file is put in another's place.
 bool Sync(FileHandle h);
 // Starts writing count bytes from offset out to the disk without waiting, so
@@ -133,6 +142,11 @@ std::string UnicodeToAnsi(char32_t c);
 void LowerCase(char* text, std::size_t n);
 // True when c starts a double-byte character in the system code page.
 bool IsLeadByte(unsigned char c);
+
+// Test builds only: true when the environment asks base64 decoders for
+// their portable path (FB2PACK_BASE64=portable), so that one machine tests
+// both. The shipped plug-in never asks.
+bool PortableBase64Forced();
 
 // A number that differs between calls and processes; for names of new files.
 std::uint32_t UniqueNumber();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/TempNames.h"
 
 // Books and sources are measured and sought past 2 GiB in 32-bit builds too.
 static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
@@ -86,23 +87,6 @@ bool TryRewriteLock(int fd) {
 #endif
 }
 
-std::string Hex8(std::uint32_t n) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string s(8, '0');
-  for (int i = 7; i >= 0; --i, n >>= 4) s[static_cast<std::size_t>(i)] = kHex[n & 15];
-  return s;
-}
-
-bool IsOurTempName(const std::string& name, const std::string& prefix) {
-  if (name.size() != prefix.size() + 12 || name.compare(0, prefix.size(), prefix) != 0) return false;
-  if (name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
-  for (std::size_t i = prefix.size(); i < prefix.size() + 8; ++i) {
-    char c = name[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  return true;
-}
-
 bool SizeOf(FileHandle h, std::uint64_t& size) {
   struct stat st {};
   if (h == InvalidHandle || ::fstat(Fd(h), &st) != 0) return false;
@@ -157,6 +141,49 @@ std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t co
 }
 
 bool FB2PACK_SEAM(Sync)(FileHandle h) { return h != InvalidHandle && ::fsync(Fd(h)) == 0; }
+
+std::uint64_t FB2PACK_SEAM(CopyRange)(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to,
+                                      CopyWay way) {
+  std::uint64_t done = 0;
+#ifdef __linux__
+  if (way != CopyWay::BufferOnly) {
+    loff_t at = static_cast<loff_t>(offset);
+    while (done < count) {
+      const std::size_t chunk = count - done < (1u << 30) ? static_cast<std::size_t>(count - done) : (1u << 30);
+      const ssize_t n = ::copy_file_range(Fd(from), &at, Fd(to), nullptr, chunk, 0);
+      if (n > 0) {
+        done += static_cast<std::uint64_t>(n);
+        continue;
+      }
+      if (n == 0) return done;  // the source ended early
+      if (errno == EINTR) continue;
+      // Refused between these files or by this kernel: the buffer does it.
+      const bool refused = errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                           errno == ETXTBSY || errno == EPERM;
+      if (!refused || done > 0 || way == CopyWay::KernelOnly) return done;
+      break;
+    }
+    if (done == count) return done;
+  }
+#endif
+  if (way == CopyWay::KernelOnly) return done;
+  std::vector<char> buffer(1 << 20);
+  while (done < count) {
+    const std::size_t want = count - done < buffer.size() ? static_cast<std::size_t>(count - done) : buffer.size();
+    const ssize_t got = ::pread(Fd(from), buffer.data(), want, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return done;
+    std::size_t written = 0;
+    while (written < static_cast<std::size_t>(got)) {
+      const ssize_t w = ::write(Fd(to), buffer.data() + written, static_cast<std::size_t>(got) - written);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return done + written;
+      written += static_cast<std::size_t>(w);
+    }
+    done += written;
+  }
+  return done;
+}
 
 void StartFlush(FileHandle h, std::uint64_t offset, std::uint64_t count) {
 #ifdef SYNC_FILE_RANGE_WRITE
@@ -249,8 +276,7 @@ bool FB2PACK_SEAM(CreateBeside)(const std::string& folder, const std::string& pr
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
 #endif
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::string name =
-        folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
+    std::string name = folder + TempName(prefix, UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u);
     int fd2 = OpenNoWait(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, m);
     if (fd2 >= 0) {
       TryLock(fd2, LOCK_EX);
@@ -302,8 +328,7 @@ bool FB2PACK_SEAM(PlaceOver)(NewFile& file, const std::string& target, FileHandl
     // An unnamed file gets its name only now, complete and flushed.
     std::string self = "/proc/self/fd/" + std::to_string(file.Handle);
     for (int attempt = 0; attempt < 64 && file.Name.empty(); ++attempt) {
-      std::string name =
-          file.Folder + file.Prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt)) + ".tmp";
+      std::string name = file.Folder + TempName(file.Prefix, UniqueNumber() + static_cast<std::uint32_t>(attempt));
       if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
           ::linkat(Fd(file.Handle), "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
         file.Name = name;
@@ -359,7 +384,7 @@ void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
   if (dir == nullptr) return;
   std::vector<std::string> found;
   while (const struct dirent* e = ::readdir(dir)) {
-    if (IsOurTempName(e->d_name, prefix)) found.push_back(folder + e->d_name);
+    if (IsTempName(e->d_name, prefix)) found.push_back(folder + e->d_name);
   }
   ::closedir(dir);
   for (const std::string& name : found) {
@@ -411,6 +436,8 @@ void LowerCase(char* text, std::size_t n) {
 }
 
 bool IsLeadByte(unsigned char) { return false; }
+
+bool FB2PACK_SEAM(PortableBase64Forced)() { return false; }
 
 std::uint32_t UniqueNumber() {
   struct timespec ts {};

@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
+#include "platform/TempNames.h"
 
 namespace platform {
 namespace {
@@ -45,13 +47,6 @@ bool SameFile(HANDLE a, HANDLE b) {
   return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
          x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
          x.nFileIndexLow == y.nFileIndexLow;
-}
-
-std::string Hex8(std::uint32_t n) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string s(8, '0');
-  for (int i = 7; i >= 0; --i, n >>= 4) s[static_cast<std::size_t>(i)] = kHex[n & 15];
-  return s;
 }
 
 std::string FullPath(const std::string& name) {
@@ -139,6 +134,27 @@ std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t co
     done += put;
     if (put < want) break;
   } while (done < count);
+  return done;
+}
+
+std::uint64_t FB2PACK_SEAM(CopyRange)(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to,
+                                      CopyWay) {
+  // Through a fixed buffer: reads at an offset leave from's position alone.
+  std::vector<char> buffer(1 << 20);
+  std::uint64_t done = 0;
+  while (done < count) {
+    const DWORD want =
+        count - done < buffer.size() ? static_cast<DWORD>(count - done) : static_cast<DWORD>(buffer.size());
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + done);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(H(from), buffer.data(), want, &got, &at) || got == 0) return done;
+    DWORD written = 0;
+    if (!WriteFile(H(to), buffer.data(), got, &written, nullptr)) return done;
+    done += written;
+    if (written < got) return done;
+  }
   return done;
 }
 
@@ -234,8 +250,7 @@ bool FB2PACK_SEAM(CreateBeside)(const std::string& folder, const std::string& pr
   // next rewrite of the same book. The new file shares nothing while open.
   file = NewFile{InvalidHandle, folder, prefix, {}};
   for (int attempt = 0; attempt < 64; ++attempt) {
-    std::string name =
-        folder + prefix + Hex8(UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u) + ".tmp";
+    std::string name = folder + TempName(prefix, UniqueNumber() + static_cast<std::uint32_t>(attempt) * 0x9E3779B9u);
     HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kNormalSequential, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       file.Handle = F(h);
@@ -299,7 +314,7 @@ void Discard(NewFile& file) {
 
 void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
   WIN32_FIND_DATAA found{};
-  HANDLE find = FindFirstFileA((folder + prefix + "????????.tmp").c_str(), &found);
+  HANDLE find = FindFirstFileA((folder + prefix + kTempWildcard).c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
     // A live writer holds its file without sharing, so deleting it fails.
@@ -373,6 +388,8 @@ void LowerCase(char* text, std::size_t n) {
 }
 
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != 0; }
+
+bool FB2PACK_SEAM(PortableBase64Forced)() { return false; }
 
 std::uint32_t UniqueNumber() {
   LARGE_INTEGER t{};

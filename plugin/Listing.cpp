@@ -6,6 +6,7 @@
 
 #include "CharHandlers/CharHandlers.h"
 #include "format/BookFormat.h"
+#include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "plugin/Operations.h"
 #include "textutil/Base64.h"
@@ -22,8 +23,6 @@ void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
 
 // The bytes from the reader's position up to the next '<' in its window, in
 // bulk; the whole rest of the window when there is none (found then false).
-// One scan serves both searches: an entry's start and its content's end.
-static_assert(kBinaryStart[0] == kContentEnd);
 std::uint32_t SpanToLt(const tDiskRead& book, bool& found) {
   const std::uint8_t* here = book.Here();
   const std::uint32_t ahead = book.Ahead();
@@ -37,34 +36,17 @@ std::uint32_t SpanToLt(const tDiskRead& book, bool& found) {
 int ReadNextHeader(tBook& book, tHeaderData& header) {
   // An element without a usable name is passed over, so it cannot hide the
   // entries after it; only the end of the book ends the list.
-  for (;;) {
-    tFinder finder{std::string(kBinaryStart)};
-    while (!book.Eof && finder.Found == 0) {
-      // With no part of the pattern matched, a byte other than its first one
-      // changes nothing: jump to the next '<' of the window.
-      if (finder.Index == 1 && book.Ch != kBinaryStart[0]) {
-        bool found = false;
-        book.Skip(SpanToLt(book, found));
-        continue;
-      }
-      finder.Put(book.Ch);
-      book.Next();
-    }
-    tGetTag tag;
-    tag.PutString(std::string(kBinaryStart));
-    while (!book.Eof && book.Ch != kTagEnd) {
-      tag.Put(book.Ch);
-      book.Next();
-    }
-    tag.Put('>');
-    std::string name = ReportedName(tag, book.Charset);
+  tElementScan scan(book);
+  while (scan.Next()) {
+    const std::string name = ReportedNameOf(scan.TagText, book.Charset);
     if (!name.empty()) {
       CopyName(header.ArcName, book.FileName);
       CopyName(header.FileName, book.Names.Take(name));
       return E_SUCCESS;
     }
-    if (book.Eof) return E_NOT_SUPPORTED;
+    if (!scan.Closed) break;
   }
+  return E_NOT_SUPPORTED;
 }
 
 int ProcessEntry(tBook& book, int operation, const char* destPath, const char* destName) {
@@ -74,6 +56,10 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   // The destination is replaced, never appended to, and only once the whole
   // entry has been written.
   tFileWrite writer(dest, tFileWrite::Replacing);
+  // The content is whatever follows the start tag up to the next '<', a tag
+  // that closes itself included (as a rule only a line break then): reading
+  // takes bytes as they lie, while a removal takes only the element itself
+  // (ElementEnd).
   while (!book.Eof && book.Ch != kTagEnd) book.Next();
   // A book that ends before its content does (inside the start tag, or with
   // no '<' after the content) was cut short: what decodes is kept, and the

@@ -13,11 +13,21 @@ void tFileRead::Reopen(const std::string& name) {
 
 tDiskRead::tDiskRead(const std::string& name) { Open(name); }
 
-tDiskRead::~tDiskRead() { platform::Close(Handle); }
+tDiskRead::tDiskRead(platform::FileHandle borrowed, const std::string& name) : Owned(false) {
+  FileName = name;
+  Handle = borrowed;
+  Measure();
+}
+
+tDiskRead::~tDiskRead() {
+  if (Owned) platform::Close(Handle);
+}
 
 void tDiskRead::Reopen(const std::string& name) {
   tFileRead::Reopen(name);
-  platform::Close(Handle);
+  if (Owned) platform::Close(Handle);
+  Owned = true;
+  ShortRead = false;
   Handle = platform::InvalidHandle;
   Open(name);
 }
@@ -29,13 +39,17 @@ void tDiskRead::Open(const std::string& name) {
   Size = 0;
   FileName = name;
   Handle = platform::OpenRead(name);
+  Measure();
+}
+
+void tDiskRead::Measure() {
   WindowStart = 0;
   WindowLength = 0;
   std::uint64_t size = 0;
   if (Handle != platform::InvalidHandle && platform::FileInfoSize(Handle, size)) {
     if (size < UINT32_MAX) {
       Size = static_cast<std::uint32_t>(size);
-    } else {
+    } else if (Owned) {
       // Positions are 32-bit and the one past the last byte must be one too:
       // a longer book is refused whole rather than read wrapped around.
       platform::Close(Handle);
@@ -51,6 +65,7 @@ void tDiskRead::Refill(std::uint32_t pos) {
   if (pos < Size) {
     std::uint32_t want = std::min<std::uint32_t>(Size - pos, kWindowSize);
     std::size_t got = platform::SeekTo(Handle, pos) ? platform::Read(Handle, Window, want) : 0;
+    ShortRead = ShortRead || got < want;
     if (got > 0) {
       // Only what the read delivered counts: a file cut short under us must
       // not be read as stale window bytes.

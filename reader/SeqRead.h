@@ -42,7 +42,14 @@ class tDiskRead : public tFileRead {
   std::uint8_t Window[kWindowSize];
 
   explicit tDiskRead(const std::string& name);
+  // Reads through a handle that stays its owner's (a rewrite's hold on the
+  // book): it is neither opened nor closed here.
+  tDiskRead(platform::FileHandle borrowed, const std::string& name);
   ~tDiskRead() override;
+
+  // Some read delivered fewer bytes than the file holds there. The walk goes
+  // on from where that read ended; a rewrite takes it as a failed read.
+  bool ShortRead = false;
 
   void SeekTo(std::uint32_t pos) override {
     Pos = pos;
@@ -64,5 +71,7 @@ class tDiskRead : public tFileRead {
 
  private:
   void Open(const std::string& name);
+  void Measure();
   void Refill(std::uint32_t pos);
+  bool Owned = true;
 };

@@ -2,9 +2,9 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <string_view>
 
+#include "platform/Platform.h"
+#include "textutil/Ascii.h"
 #include "textutil/Base64Blocks.h"
 
 std::string EncodeBase64(const std::string& data) {
@@ -61,7 +61,9 @@ constexpr std::int8_t kPad = -1;
 constexpr std::array<std::int8_t, 256> MakeDecodeTable() {
   std::array<std::int8_t, 256> t{};
   for (auto& v : t) v = kForeign;
-  for (char c : {' ', '\t', '\r', '\n'}) t[static_cast<unsigned char>(c)] = kSkip;
+  for (int c = 0; c < 256; ++c) {
+    if (IsBlank(static_cast<unsigned char>(c))) t[static_cast<std::size_t>(c)] = kSkip;
+  }
   for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(Base64Alphabet[i])] = static_cast<std::int8_t>(i);
   t['='] = kPad;
   return t;
@@ -86,16 +88,9 @@ constexpr std::array<std::uint32_t, 256> MakeShifted(int shift) {
 constexpr std::array<std::uint32_t, 256> kPlace0 = MakeShifted(18), kPlace1 = MakeShifted(12), kPlace2 = MakeShifted(6),
                                          kPlace3 = MakeShifted(0);
 
-// FB2PACK_BASE64=portable makes every decoder take the portable path, so
-// the same tests can run both ways on one machine.
-bool PortableForced() {
-  const char* value = std::getenv("FB2PACK_BASE64");
-  return value != nullptr && std::string_view(value) == "portable";
-}
-
 tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
 #ifdef FB2PACK_X86_BASE64
-  if (path == tBase64Decoder::Wide && !PortableForced()) {
+  if (path == tBase64Decoder::Wide && !platform::PortableBase64Forced()) {
     if (tBlockDecoder fast = Ssse3BlockDecoder()) return fast;
   }
 #else

@@ -37,7 +37,7 @@ std::string DecodeBase64(const std::string& text);
 class tBase64Decoder {
  public:
   // Wide decodes runs of plain symbols sixteen at a time where the processor
-  // allows it (and FB2PACK_BASE64 is not "portable"); Narrow always goes a
+  // allows it (and a test build is not told otherwise); Narrow always goes a
   // group at a time. Both give the same bytes.
   enum tPath { Wide, Narrow };
   explicit tBase64Decoder(tPath path = Wide);

@@ -2,16 +2,17 @@
 
 #include <cstring>
 
+#include "textutil/Ascii.h"
+#include "textutil/Utf8.h"
+
 namespace {
 
 #include "textutil/CharsetTables.inc"
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool SameName(const std::string& value, const char* name) {
   if (value.size() != std::strlen(name)) return false;
   for (std::size_t i = 0; i < value.size(); ++i) {
-    if (Lower(value[i]) != name[i]) return false;
+    if (AsciiLower(value[i]) != name[i]) return false;
   }
   return true;
 }
@@ -30,23 +31,11 @@ const char16_t* UpperHalf(tCharset charset) {
 bool DecodeUtf8(const std::string& s, std::u32string& out) {
   std::u32string points;
   for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = Utf8Length(s, i);
+    if (n == 0) return false;
     auto b = static_cast<unsigned char>(s[i]);
-    std::size_t n = b < 0x80                 ? 1
-                    : b >= 0xC2 && b <= 0xDF ? 2
-                    : b >= 0xE0 && b <= 0xEF ? 3
-                    : b >= 0xF0 && b <= 0xF4 ? 4
-                                             : 0;
-    if (n == 0 || i + n > s.size()) return false;
     char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-    for (std::size_t k = 1; k < n; ++k) {
-      auto t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      c = (c << 6) | (t & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are no characters.
-    if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF)) {
-      return false;
-    }
+    for (std::size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
     points += c;
     i += n;
   }
@@ -63,9 +52,13 @@ tCharset DeclaredCharset(const char* text, std::size_t length) {
   head = head.substr(0, head.find("?>"));
   std::size_t at = head.find("encoding");
   if (at == std::string::npos) return tCharset::Utf8;
-  at = head.find_first_not_of(" \t\r\n", at + 8);
+  auto skipBlanks = [&](std::size_t from) {
+    while (from < head.size() && IsBlank(static_cast<unsigned char>(head[from]))) ++from;
+    return from < head.size() ? from : std::string::npos;
+  };
+  at = skipBlanks(at + 8);
   if (at == std::string::npos || head[at] != '=') return tCharset::Other;
-  at = head.find_first_not_of(" \t\r\n", at + 1);
+  at = skipBlanks(at + 1);
   if (at == std::string::npos || (head[at] != '"' && head[at] != '\'')) return tCharset::Other;
   std::size_t end = head.find(head[at], at + 1);
   if (end == std::string::npos) return tCharset::Other;

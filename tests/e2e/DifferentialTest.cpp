@@ -11,6 +11,7 @@
 #include "format/EntryName.h"
 #include "plugin/Book.h"
 #include "textutil/Base64.h"
+#include "textutil/StrUtil.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ std::vector<Step> ByteByByte(const std::string& path, unsigned seed) {
         book.Next();
       }
       tag.Put('>');
-      name = ReportedName(tag, book.Charset);
+      name = ReportedName(Unquote(tag.GetAttribute("id")), book.Charset);
       if (!name.empty() || book.Eof) break;
     }
     if (name.empty()) return steps;

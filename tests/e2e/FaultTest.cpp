@@ -116,6 +116,27 @@ TEST(Faults, AFullDiskDuringARewriteLeavesTheBookWhole) {
   EXPECT_EQ(api::Delete(dir.File("b.fb2"), {"first"}), 0) << "and it works once the disk has room";
 }
 
+TEST(Faults, RewritesCopyTheKeptBytesInTheKernelOrThroughABufferAlike) {
+  ScratchDir dir;
+  std::string first, second, text = BigBook(first, second);
+  Spit(dir.File("a.png"), RandomBytes(5000, 3));
+  std::vector<std::string> results;
+#ifdef _WIN32
+  const int ways[] = {0, 2};  // no copy in the kernel here
+#else
+  const int ways[] = {0, 1, 2};
+#endif
+  for (int way : ways) {
+    Spit(dir.File("b.fb2"), text);
+    Faults f({.CopyWay = way});
+    ASSERT_EQ(api::Delete(dir.File("b.fb2"), {"first"}), 0) << way;
+    ASSERT_EQ(api::Pack(dir.File("b.fb2"), dir.Prefix(), {"a.png"}), 0) << way;
+    results.push_back(Slurp(dir.File("b.fb2")));
+  }
+  for (const std::string& r : results) EXPECT_TRUE(r == results[0]);
+  EXPECT_EQ(api::Names(dir.File("b.fb2")), (std::vector<std::string>{"second", "a.png"}));
+}
+
 TEST(Faults, ANewBookThatCannotBeCreatedLeavesTheOldOne) {
   ScratchDir dir;
   std::string text = kHead + "<binary id=\"x\">QUJD</binary>" + kTail;

@@ -193,11 +193,12 @@ TEST(Base64, WidePathAgreesOnEveryByteValueInEveryPlaceOfABlock) {
   }
 }
 
-TEST(Base64, PortableSwitchTurnsTheWidePathOff) {
+TEST(Base64, TheShippedBuildIgnoresTheTestSwitch) {
   const char* before = std::getenv("FB2PACK_BASE64");
   const std::string saved = before ? before : "";
+  const bool wide = tBase64Decoder(tBase64Decoder::Wide).UsesWidePath();
   testfiles::SetEnv("FB2PACK_BASE64", "portable");
-  EXPECT_FALSE(tBase64Decoder(tBase64Decoder::Wide).UsesWidePath());
+  EXPECT_EQ(tBase64Decoder(tBase64Decoder::Wide).UsesWidePath(), wide) << "only test builds of the plug-in heed it";
   testfiles::SetEnv("FB2PACK_BASE64", before ? saved.c_str() : nullptr);
 }
 

@@ -6,7 +6,7 @@
 namespace {
 
 std::string Named(const std::string& tagText, tCharset charset = tCharset::Utf8) {
-  return ReportedNameOf(tagText.data(), tagText.size(), charset);
+  return ReportedNameOf(tagText, charset);
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ TEST(EntryName, NamesAreReportedInUtf8AndWrittenAsReferences) {
   EXPECT_EQ(id, "&#1048;&#1074;&#1072;&#1085; &amp; &#128214;.png");
   const std::string head = "<binary id=\"" + id + "\"";
   for (tCharset any : {tCharset::Utf8, tCharset::Windows1251, tCharset::Other}) {
-    EXPECT_EQ(ReportedNameOf(head.data(), head.size(), any), name);
+    EXPECT_EQ(ReportedNameOf(head, any), name);
   }
   // "рыба.png" as windows-1251 and as KOI8-R bytes; 0x98 means nothing in windows-1251.
   EXPECT_EQ(Named("<binary id=\"\xF0\xFB\xE1\xE0.png\"", tCharset::Windows1251),

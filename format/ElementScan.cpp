@@ -1,0 +1,95 @@
+#include "format/ElementScan.h"
+
+#include <cstring>
+
+#include "format/BookFormat.h"
+#include "format/StartTag.h"
+
+bool tElementScan::SkipToLt() {
+  while (!Book.Eof) {
+    const void* lt = std::memchr(Book.Here(), kContentEnd, Book.Ahead());
+    if (lt != nullptr) {
+      Book.Skip(static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - Book.Here()));
+      return true;
+    }
+    Book.Skip(Book.Ahead());
+  }
+  return false;
+}
+
+bool tElementScan::MatchHere(std::string_view pattern) {
+  for (std::size_t k = 1; k < pattern.size(); ++k) {
+    Book.Next();
+    if (Book.Eof || Book.Ch != static_cast<std::uint8_t>(pattern[k])) return false;
+  }
+  Book.Next();
+  return true;
+}
+
+bool tElementScan::Next() {
+  static_assert(kBinaryStart[0] == kContentEnd);
+  for (;;) {
+    if (!SkipToLt()) return false;
+    const std::uint32_t at = Book.Pos;
+    if (MatchHere(kBinaryStart)) {
+      Start = at;
+      break;
+    }
+  }
+  TagText.assign(kBinaryStart);
+  while (!Book.Eof) {
+    const std::uint8_t* here = Book.Here();
+    const void* gt = std::memchr(here, kTagEnd, Book.Ahead());
+    const auto span = static_cast<std::uint32_t>(gt ? static_cast<const std::uint8_t*>(gt) - here : Book.Ahead());
+    TagText.append(reinterpret_cast<const char*>(here), span);
+    Book.Skip(span);
+    if (gt) break;
+  }
+  Closed = !Book.Eof;
+  return true;
+}
+
+std::uint64_t tElementScan::SkipElement() {
+  const std::uint64_t close = Book.Pos;
+  if (ReadStartTag(TagText).ClosesItself) {
+    Book.Next();
+    return ElementEnd(true, close, npos, npos);
+  }
+  // Whichever of "</binary>" and "<binary" comes first decides.
+  Book.Next();
+  while (SkipToLt()) {
+    const std::uint64_t at = Book.Pos;
+    Book.Next();
+    if (Book.Eof) break;
+    if (Book.Ch == '/') {
+      if (MatchHere(kBinaryEnd.substr(1))) return ElementEnd(false, close, at, npos);
+    } else if (Book.Ch == static_cast<std::uint8_t>(kBinaryStart[1])) {
+      if (MatchHere(kBinaryStart.substr(1))) return ElementEnd(false, close, npos, at);
+    }
+  }
+  return ElementEnd(false, close, npos, npos);
+}
+
+void tRootEndFinder::Feed(const std::uint8_t* bytes, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n && !done_) {
+    if (matched_ == 0) {
+      // Up to the next '<', noting whether a '>' closes the last one.
+      const void* lt = std::memchr(bytes + i, '<', n - i);
+      const std::size_t end = lt ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lt) - bytes) : n;
+      if (std::memchr(bytes + i, kTagEnd, end - i) != nullptr) open_ = false;
+      if (!lt) break;
+      inside_ = open_;
+      open_ = true;
+      at_ = fed_ + end;
+      matched_ = 1;
+      i = end + 1;
+    } else if (bytes[i] == static_cast<std::uint8_t>(kRootEnd[matched_])) {
+      ++i;
+      done_ = ++matched_ == kRootEnd.size();
+    } else {
+      matched_ = 0;  // that byte is looked at again: it may start a match
+    }
+  }
+  fed_ += n;
+}

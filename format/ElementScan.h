@@ -1,0 +1,62 @@
+// The one walk over a book's elements, through its reader, that listing,
+// extraction, deletion and the replace step of adding all make: an element
+// starts at every "<binary", its start tag runs to the first ">" after that,
+// and the next search starts at that ">". Bytes are looked at in bulk, a
+// window at a time; the book is never held whole.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "reader/SeqRead.h"
+
+class tElementScan {
+ public:
+  static constexpr std::uint64_t npos = ~std::uint64_t{0};
+
+  explicit tElementScan(tDiskRead& book) : Book(book) {}
+
+  // From the reader's position, finds the next "<binary" and collects its
+  // start tag: true with Start and TagText set and the reader on the tag's
+  // ">" (Closed), or at the end of a book that ends inside the tag (not
+  // Closed). False at the end of the book when no element follows.
+  bool Next();
+
+  // From the ">" of a start tag, the end of its element (ElementEnd), with
+  // the reader there; npos when it cannot be told.
+  std::uint64_t SkipElement();
+
+  tDiskRead& Book;
+  std::uint32_t Start = 0;
+  std::string TagText;
+  bool Closed = false;
+
+ private:
+  // With the reader on a '<': steps through the rest of pattern while the
+  // bytes agree. True with the reader just past it; false with the reader
+  // on the first byte that differs (which may start a match of its own).
+  bool MatchHere(std::string_view pattern);
+  // Moves the reader to the next '<'; false at the end of the book.
+  bool SkipToLt();
+};
+
+// Finds the root's end tag in bytes fed in order, in pieces of any size: the
+// first "</FictionBook", and whether it stands inside a start tag still open
+// (a '<' before it with no '>' after that).
+class tRootEndFinder {
+ public:
+  void Feed(const std::uint8_t* bytes, std::size_t n);
+  bool Done() const { return done_; }
+  // Where added elements go: the first "</FictionBook", counted in bytes fed;
+  // npos when there is none, or it stands inside an open tag.
+  std::uint64_t InsertionPoint() const { return done_ && !inside_ ? at_ : tElementScan::npos; }
+
+ private:
+  std::uint64_t fed_ = 0;
+  std::uint64_t at_ = 0;
+  std::size_t matched_ = 0;  // bytes of "</FictionBook" matched so far
+  bool open_ = false;        // the last '<' has no '>' after it yet
+  bool inside_ = false;      // that '<' was there when the candidate began
+  bool done_ = false;
+};
