@@ -10,6 +10,7 @@
 #include "host/Patterns.h"
 #include "host/Walk.h"
 #include "plugin/NameList.h"
+#include "textutil/Base64.h"
 #include "textutil/PathRules.h"
 #include "textutil/Utf8.h"
 
@@ -29,17 +30,23 @@ std::string ReadHead(const std::string& path, std::size_t limit) {
   return head;
 }
 
-// The entries that patterns select, in book order: a name matches a pattern
-// it equals or that it matches as a shell pattern. Gives 1, naming each
-// pattern that selects nothing, when any does.
+// True when s holds a character that makes a shell pattern.
+bool IsPattern(const std::string& s) { return s.find_first_of("*?[") != std::string::npos; }
+
+// The entries that patterns select: a name matches a pattern it equals or
+// that it matches as a shell pattern. Gives 1, naming each pattern that
+// selects nothing, when any does.
 int Select(const tTell& tell, const std::string& book, const std::vector<std::string>& names,
            const std::vector<std::string>& patterns, const std::string& nothingDone, std::set<std::string>& chosen) {
+  const std::set<std::string> listed(names.begin(), names.end());
   int status = 0;
   for (const std::string& p : patterns) {
-    bool any = false;
-    for (const std::string& n : names) {
-      if (n == p || MatchesPattern(p, n)) {
-        chosen.insert(n);
+    bool any = listed.count(p) != 0;
+    if (any) chosen.insert(p);
+    // Plain names are looked up; only patterns are matched against every name.
+    for (std::size_t i = 0; IsPattern(p) && i < names.size(); ++i) {
+      if (MatchesPattern(p, names[i])) {
+        chosen.insert(names[i]);
         any = true;
       }
     }
@@ -69,16 +76,21 @@ bool CopyToStdout(const std::string& path) {
   return std::fflush(stdout) == 0;
 }
 
-// The ids the book's text still shows as images: every href="#id".
+// The ids the book's text still shows as images: every href="#id" before
+// the first "<binary" (images stand after the text in a book).
 std::set<std::string> ShownIds(const std::string& book) {
   std::set<std::string> ids;
   std::ifstream f(book, std::ios::binary);
   std::string text;
-  std::vector<char> buffer(1 << 20);
+  std::vector<char> buffer(1 << 16);
   constexpr std::size_t kKeep = 1100;  // a reference that straddles two reads is read whole
-  while (f) {
+  bool more = true;
+  while (more && f) {
     f.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     text.append(buffer.data(), static_cast<std::size_t>(f.gcount()));
+    std::size_t stop = text.find("<binary");
+    more = stop == std::string::npos;
+    if (!more) text.resize(stop);
     for (std::size_t at = text.find("href="); at != std::string::npos; at = text.find("href=", at + 1)) {
       if (at + 7 > text.size() || (text[at + 5] != '"' && text[at + 5] != '\'') || text[at + 6] != '#') continue;
       const std::size_t end = text.find(text[at + 5], at + 7);
@@ -208,7 +220,7 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
       if (!why.empty()) return tell.Fail(file + ": " + why + "; the book is unchanged", rc);
     }
   }
-  return rc == 0 ? 0 : RewriteFailed(tell, o.Book, rc, added * 4 / 3 + 1024);
+  return rc == 0 ? 0 : RewriteFailed(tell, o.Book, rc, Base64Length(added) + 1024);
 }
 
 int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o) {

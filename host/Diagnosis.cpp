@@ -9,7 +9,9 @@
 #include <unistd.h>
 #endif
 
+#include "format/BookFormat.h"
 #include "plugin/iwcxhead.h"
+#include "textutil/FileText.h"
 #include "textutil/PathRules.h"
 
 namespace fs = std::filesystem;
@@ -142,7 +144,8 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
       if (why.empty()) {
         why = WhatItIsInstead(book);
         if (why.empty()) {
-          why = "not an FB2 book: no <FictionBook root tag in its first 1024 bytes, or no </FictionBook end tag";
+          why = "not an FB2 book: no <FictionBook root tag in its first " + std::to_string(kHeadSize) +
+                " bytes, or no </FictionBook end tag";
         } else {
           why = "not an FB2 book: " + why;
         }
@@ -163,7 +166,9 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
     case E_EOPEN:
       return tell.Fail(book + ": another program is changing the book and did not finish in time" + unchanged, rc);
     case E_NO_MEMORY:
-      return tell.Fail(book + ": the book would grow past what can be opened again (2 GiB)" + unchanged, rc);
+      return tell.Fail(book + ": the book would grow past what can be opened again (" +
+                           std::to_string((kMaxText + 1) >> 30) + " GiB)" + unchanged,
+                       rc);
     case E_BAD_ARCHIVE: return tell.Fail(book + ": an entry to remove has no end tag of its own" + unchanged, rc);
     case E_NOT_SUPPORTED: return tell.Fail(book + ": the plug-in does not support this" + unchanged, rc);
     default: return tell.Fail(book + ": the plug-in failed" + unchanged, rc);
