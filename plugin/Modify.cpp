@@ -4,7 +4,6 @@
 // the book, then put in its place: the book on disk is always the old one or
 // the new one, whole, and it is never held in memory.
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>

@@ -1,14 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "TestFiles.h"
-#include "reader/SeqRead.h"
 #include "textutil/FileText.h"
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
