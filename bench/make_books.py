@@ -3,7 +3,12 @@
 tag with namespaces, a body of Cyrillic text, and <binary> elements of random
 bytes whose base64 runs in lines of 76 or 80 characters.
 
-usage: make_books.py FOLDER [small|medium|large ...]   (default: all three)"""
+Also two books of 100,000 small elements and the same size, for naming: one
+that repeats a single id ("ids-repeated") and one whose ids all differ
+("ids-distinct").
+
+usage: make_books.py FOLDER [small|medium|large|ids-repeated|ids-distinct ...]
+       (default: small, medium and large)"""
 import base64
 import os
 import random
@@ -40,15 +45,27 @@ def book(path, total, entries, seed):
         f.write(b"</FictionBook>\r\n")
 
 
+def ids_book(path, repeated, count=100_000):
+    """Every id as long as every other, so both books have the same size."""
+    with open(path, "wb") as f:
+        f.write(b'<?xml version="1.0" encoding="utf-8"?>\r\n<FictionBook '
+                b'xmlns="http://www.gribuser.ru/xml/fictionbook/2.0">\r\n<body><p>x</p></body>\r\n')
+        for i in range(count):
+            f.write(f'<binary id="i{0 if repeated else i:06d}.png">QUJD</binary>\r\n'.encode())
+        f.write(b"</FictionBook>\r\n")
+
+
 def main():
     folder = sys.argv[1]
     names = sys.argv[2:] or list(SIZES)
     os.makedirs(folder, exist_ok=True)
     for n, name in enumerate(names):
-        total, entries = SIZES[name]
         path = os.path.join(folder, f"{name}.fb2")
         if not os.path.exists(path):
-            book(path, total, entries, n + 1)
+            if name.startswith("ids-"):
+                ids_book(path, name == "ids-repeated")
+            else:
+                book(path, *SIZES[name], n + 1)
         print(path)
 
 

@@ -3,6 +3,7 @@
 #include "format/ContentType.h"
 
 bool HeadIsBook(std::string_view head) {
+  if (head.starts_with(kZipStart)) return false;
   head = head.substr(0, kHeadSize);
   for (std::size_t at = head.find(kRootStart); at != std::string_view::npos; at = head.find(kRootStart, at + 1)) {
     const std::size_t after = at + kRootStart.size();
@@ -14,7 +15,7 @@ bool HeadIsBook(std::string_view head) {
 }
 
 bool HeadAllowsRewrite(std::string_view text) {
-  return text.substr(0, kHeadSize).find(kRootStart) != std::string_view::npos;
+  return !text.starts_with(kZipStart) && text.substr(0, kHeadSize).find(kRootStart) != std::string_view::npos;
 }
 
 bool InsideOpenTag(std::string_view text, std::size_t pos) {

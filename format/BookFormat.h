@@ -12,20 +12,26 @@
 
 inline constexpr std::string_view kBinaryStart = "<binary";  // starts an entry, whatever follows
 inline constexpr std::string_view kBinaryEnd = "</binary>";
+inline constexpr std::string_view kBinaryEndStart = "</binary";  // where an entry's content ends
 inline constexpr std::string_view kRootStart = "<FictionBook";
 inline constexpr std::string_view kRootEnd = "</FictionBook";
 inline constexpr char kTagEnd = '>';            // ends a start tag, even inside a quoted value
 inline constexpr char kContentEnd = '<';        // an entry's content runs up to the next one
 inline constexpr std::size_t kHeadSize = 1024;  // where the root tag must stand
+// A zip archive's first bytes (a local file header): a zipped book that
+// stores its member uncompressed shows "<FictionBook" in its head, but it is
+// no book, and rewriting it would break the archive.
+inline constexpr std::string_view kZipStart = "PK\x03\x04";
 
 // The two root-tag tests differ on purpose.
 //
 // Detection answers a file manager that asks about every file it meets, so it
 // wants the root start tag itself: "<FictionBook" followed by ">" or a blank,
-// all of it within the first kHeadSize bytes.
+// all of it within the first kHeadSize bytes, and no zip archive.
 bool HeadIsBook(std::string_view head);
 // A rewrite only refuses to rewrite what is plainly no book: "<FictionBook"
-// wholly within the first kHeadSize bytes, whatever follows it.
+// wholly within the first kHeadSize bytes, whatever follows it, and no zip
+// archive.
 bool HeadAllowsRewrite(std::string_view text);
 
 // True when pos lies inside a start tag that is still open (a "<" with no ">"

@@ -8,10 +8,19 @@
 
 namespace {
 
+// Control characters (C0, DEL and C1) and what XML 1.0 holds no character
+// for: no name shows them and no id is written with them.
+bool IsUnnameable(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF ||
+         c > 0x10FFFF;
+}
+
 // One character in the system's file-name encoding; "_" when it has none.
 std::string InFileNameEncoding(char32_t c) {
   std::string out;
-  if (platform::FileNamesAreUtf8()) {
+  if (IsUnnameable(c)) {
+    out = "_";
+  } else if (platform::FileNamesAreUtf8()) {
     if (!EncodeUtf8(std::u32string(1, c), out)) out = "_";
   } else {
     out = platform::UnicodeToAnsi(c);
@@ -109,11 +118,25 @@ std::string EscapeId(const std::string& id) {
 
 std::string ReportedName(const std::string& id, tCharset charset) {
   std::string name = InFileNames(id, charset);
+  if (platform::FileNamesAreUtf8()) {
+    // C1 controls that stood in the book as UTF-8, as "_" (the others were
+    // decoded one by one).
+    std::size_t to = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      const bool c1 = name[i] == '\xC2' && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
+                      static_cast<unsigned char>(name[i + 1]) <= 0x9F;
+      name[to++] = c1 ? '_' : name[i];
+      if (c1) ++i;
+    }
+    name.resize(to);
+  }
+  // A device's name cannot name a file: it is shown after a "_".
+  if (!name.empty() && platform::IsDeviceName(name)) name.insert(0, 1, '_');
   name.resize(FitName(name, kMaxReportedName));
   bool dotsOnly = true;
   for (char& c : name) {
     auto b = static_cast<unsigned char>(c);
-    if (b < 32 || c == '\\' || c == '/' || c == ':') c = '_';
+    if (b < 32 || b == 0x7F || c == '\\' || c == '/' || c == ':') c = '_';
     if (c != '.') dotsOnly = false;
   }
   // "." and ".." would name the destination folder or its parent.
@@ -146,16 +169,34 @@ std::size_t FitName(const std::string& name, std::size_t max) {
 }
 
 std::string tEntryNames::Take(const std::string& reported) {
-  if (taken_.insert(reported).second) return reported;
+  if (taken_.insert(platform::FileNameKey(reported)).second) return reported;
   // The extension is what follows the last dot, unless that dot starts the
   // name; one too long to keep beside a number is left in the stem.
   std::size_t dot = reported.rfind('.');
   if (dot == 0 || dot == std::string::npos || reported.size() - dot > kMaxReportedName / 2) dot = reported.size();
-  const std::string stem = reported.substr(0, dot), extension = reported.substr(dot);
-  for (std::uint32_t n = 2;; ++n) {
-    const std::string tail = " (" + std::to_string(n) + ")" + extension;
-    std::string name = stem.substr(0, FitName(stem, kMaxReportedName - tail.size())) + tail;
-    if (taken_.insert(name).second) return name;
+  const std::string stem = reported.substr(0, dot);
+  const std::string_view extension = std::string_view(reported).substr(dot);
+  auto numbered = [&](std::uint32_t n) {
+    const std::string number = std::to_string(n);
+    const std::size_t tail = number.size() + 3 + extension.size();
+    const std::size_t keep = FitName(stem, kMaxReportedName - tail);
+    std::string name;
+    name.reserve(keep + tail);
+    name.append(stem, 0, keep).append(" (").append(number).append(")").append(extension);
+    return name;
+  };
+  // Numbering goes on where it stopped, so a book that repeats one id
+  // thousands of times is named in time proportional to its size. Names
+  // numbered alike (the same "(2)" name: stems cut alike to fit) share one
+  // count, so no crafted set of long ids can make it start again either.
+  std::uint32_t*& count = countOf_[reported];
+  if (count == nullptr) count = &next_.try_emplace(platform::FileNameKey(numbered(2)), 2).first->second;
+  for (std::uint32_t& n = *count;; ++n) {
+    std::string name = numbered(n);
+    if (taken_.insert(platform::FileNameKey(name)).second) {
+      ++n;
+      return name;
+    }
   }
 }
 
@@ -166,9 +207,9 @@ bool WrittenId(const std::string& fileName, std::string& out) {
   out.clear();
   if (!decoded) return false;
   for (char32_t c : points) {
-    if (c < 0x20 || c == 0x7F) {
-      // XML holds no control character, and a line break would end the value
-      // as the listing reads it, hiding the element: the listing shows "_".
+    if (IsUnnameable(c)) {
+      // XML holds no such character (a line break would also end the value
+      // as the listing reads it, hiding the element): the listing shows "_".
       out += '_';
     } else if (c < 0x80) {
       out += EscapeId(std::string(1, static_cast<char>(c)));

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "textutil/Charset.h"
@@ -15,9 +17,10 @@ inline constexpr std::size_t kMaxReportedName = 259;
 // (as ReadStartTag gives it): the id in the file-name encoding of the system
 // (UTF-8, or the ANSI code page on Windows), its bytes read in the book's
 // encoding and its XML references, numeric ones too, decoded; a character the
-// system cannot write becomes "_", and so does every byte that could lead a
-// host's write out of its destination folder; cut to at most 259 bytes, never
-// inside a character. Bytes that mean no character in the book's encoding
+// system cannot write becomes "_", and so do control characters (DEL and C1
+// included) and every byte that could lead a host's write out of its
+// destination folder; a device's name (Windows) gets a "_" before it; cut to
+// at most 259 bytes, never inside a character. Bytes that mean no character in the book's encoding
 // stay as they are. Empty when the id is.
 std::string ReportedName(const std::string& id, tCharset charset);
 
@@ -27,7 +30,8 @@ std::string ReportedNameOf(std::string_view tagText, tCharset charset);
 
 // The names a book's entries are shown under, given in book order: each
 // element gets a name no earlier one has, so that every name shown stands for
-// exactly one element. A name already given becomes "stem (2).ext",
+// exactly one element. A name already given (compared as the file system
+// compares names: platform::FileNameKey) becomes "stem (2).ext",
 // "stem (3).ext", ... (the first one free), still within 259 bytes. Listing,
 // extraction, deletion and replacement all name elements through this.
 class tEntryNames {
@@ -35,7 +39,9 @@ class tEntryNames {
   std::string Take(const std::string& reported);
 
  private:
-  std::unordered_set<std::string> taken_;
+  std::unordered_set<std::string> taken_;                    // keys of the names given
+  std::unordered_map<std::string, std::uint32_t> next_;      // the next number to try, by the "(2)" name's key
+  std::unordered_map<std::string, std::uint32_t*> countOf_;  // that number, by the name numbered
 };
 
 // How many bytes of name fit in max without cutting a character of the
@@ -44,7 +50,8 @@ class tEntryNames {
 std::size_t FitName(const std::string& name, std::size_t max);
 
 // The id an added file's name is written as: ASCII as it is, with & < > "
-// escaped and control characters as "_", every other character as a numeric
+// escaped, control characters (DEL and C1 included) and the characters XML
+// 1.0 forbids (U+FFFE, U+FFFF, lone surrogates) as "_", every other character as a numeric
 // reference, so that it reads right in whatever encoding the book declares. False when the name is not
 // valid in the system's file-name encoding: it cannot be written faithfully.
 bool WrittenId(const std::string& fileName, std::string& id);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "FuzzCommon.h"
@@ -20,11 +21,24 @@ struct Entry {
   int result;  // of its extraction: the content cut short, or damaged
 };
 
+// A name no earlier entry has, found the plain way: "stem (N).ext" for the
+// first N from 2 that is free (the listing remembers where it stopped).
+std::string UniqueName(std::unordered_set<std::string>& taken, const std::string& reported) {
+  if (taken.insert(reported).second) return reported;
+  std::size_t dot = reported.rfind('.');
+  if (dot == 0 || dot == std::string::npos || reported.size() - dot > kMaxReportedName / 2) dot = reported.size();
+  for (std::uint32_t n = 2;; ++n) {
+    const std::string tail = " (" + std::to_string(n) + ")" + reported.substr(dot);
+    std::string name = reported.substr(0, FitName(reported.substr(0, dot), kMaxReportedName - tail.size())) + tail;
+    if (taken.insert(name).second) return name;
+  }
+}
+
 // Every "<binary" after the previous start tag's ">", named by its tag (a
 // name no earlier entry has), holding the bytes from that ">" to the next "<".
 std::vector<Entry> ReferenceWalk(const std::string& text) {
   std::vector<Entry> entries;
-  tEntryNames names;
+  std::unordered_set<std::string> names;
   std::size_t cursor = 0;
   for (;;) {
     std::size_t start = text.find("<binary", cursor);
@@ -35,17 +49,19 @@ std::vector<Entry> ReferenceWalk(const std::string& text) {
         ReportedNameOf(std::string_view(text).substr(start, tagEnd - start), DeclaredCharset(text.data(), text.size()));
     if (!name.empty()) {
       std::string content;
-      bool cut = true;
+      bool cut = true, stray = false;
       if (close != std::string::npos) {
         std::size_t end = text.find('<', close + 1);
         cut = end == std::string::npos;
         content = text.substr(close + 1, (end == std::string::npos ? text.size() : end) - close - 1);
+        // Content with an end tag stops there; any other '<' cuts it short.
+        stray = !cut && text[close - 1] != '/' && text.compare(end, 8, "</binary") != 0;
       }
       tBase64Decoder decoder(tBase64Decoder::Narrow);
       std::string bytes;
       decoder.Feed(content.data(), content.size(), bytes);
-      const bool damaged = decoder.SawForeign() || decoder.LoneSymbolLeft();
-      entries.push_back({names.Take(name), content, cut ? E_BAD_ARCHIVE : damaged ? E_BAD_DATA : 0});
+      const bool damaged = stray || decoder.Damaged();
+      entries.push_back({UniqueName(names, name), content, cut ? E_BAD_ARCHIVE : damaged ? E_BAD_DATA : 0});
     }
     if (close == std::string::npos) return entries;
     cursor = close;

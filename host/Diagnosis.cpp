@@ -183,8 +183,10 @@ int ExtractFailed(const tTell& tell, const std::string& book, const std::string&
                      rc);
   }
   if (rc == E_BAD_DATA) {
-    return tell.Fail(book + ": " + name + ": this entry holds bytes that are not base64 (it is damaged); what could" +
-                         " be decoded was written to " + dest,
+    return tell.Fail(book + ": " + name +
+                         ": this entry is damaged (bytes that are not base64, symbols after its end, or a tag"
+                         " inside it); what could be decoded was written to " +
+                         dest,
                      rc);
   }
   std::string why;

@@ -138,6 +138,16 @@ bool AnsiToUnicode(const std::string& name, std::u32string& points);
 // One character in the ANSI code page; empty when it has none there.
 std::string UnicodeToAnsi(char32_t c);
 
+// The form in which the file system compares a file name (in the system's
+// file-name encoding): on Windows, without case (ordinal, as Windows compares
+// file names) and without trailing dots and spaces, which Windows drops; the
+// name itself elsewhere. Two names with one key name one file.
+std::string FileNameKey(const std::string& name);
+// True when a file of this name cannot be made in a folder because it names
+// a device (Windows: CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with any
+// extension, in any case); never elsewhere.
+bool IsDeviceName(const std::string& name);
+
 // Lower-cases n bytes in place in the system's 8-bit code page.
 void LowerCase(char* text, std::size_t n);
 // True when c starts a double-byte character in the system code page.

@@ -428,6 +428,9 @@ bool FileNamesAreUtf8() { return true; }
 bool AnsiToUnicode(const std::string&, std::u32string&) { return false; }
 std::string UnicodeToAnsi(char32_t) { return {}; }
 
+std::string FileNameKey(const std::string& name) { return name; }
+bool IsDeviceName(const std::string&) { return false; }
+
 void LowerCase(char* text, std::size_t n) {
   // No 8-bit code page here: only ASCII capitals change, so UTF-8 stays intact.
   for (std::size_t i = 0; i < n; ++i) {

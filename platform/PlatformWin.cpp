@@ -383,6 +383,44 @@ std::string UnicodeToAnsi(char32_t c) {
   return std::string(out, static_cast<std::size_t>(n));
 }
 
+namespace {
+
+// A file name as Windows compares it: in UTF-16, trailing dots and spaces
+// dropped, upper-cased one unit at a time without regard to language (the
+// ordinal ignore-case comparison of the file system).
+std::wstring ComparedForm(const std::string& name) {
+  std::wstring wide;
+  if (int n = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0); n > 0) {
+    wide.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), n);
+  }
+  while (!wide.empty() && (wide.back() == L'.' || wide.back() == L' ')) wide.pop_back();
+  if (!wide.empty()) {
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()), wide.data(),
+                  static_cast<int>(wide.size()), nullptr, nullptr, 0);
+  }
+  return wide;
+}
+
+}  // namespace
+
+std::string FileNameKey(const std::string& name) {
+  const std::wstring wide = ComparedForm(name);
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+
+bool IsDeviceName(const std::string& name) {
+  // The device is named by what stands before the first dot, blanks after it
+  // not counted: "con", "CON.png" and "con .tar.gz" all name the console.
+  std::wstring base = ComparedForm(name.substr(0, name.find('.')));
+  static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL"};
+  for (const wchar_t* device : kDevices) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) && base[3] >= L'1' &&
+         base[3] <= L'9';
+}
+
 void LowerCase(char* text, std::size_t n) {
   if (n > 0) CharLowerBuffA(text, static_cast<DWORD>(n));
 }

@@ -1,6 +1,6 @@
 // The archive handle that the host holds between calls: the book's reader,
-// the encoding the book declares, read from its first window, and the names
-// given so far.
+// the encoding the book declares, read from its first window, the names
+// given so far, and what the entry last read needs for its extraction.
 #pragma once
 
 #include <string>
@@ -15,4 +15,5 @@ class tBook final : public tDiskRead {
       : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
   tCharset Charset;
   tEntryNames Names;
+  bool EntryClosesItself = false;  // the start tag of the entry last read ends with "/"
 };

@@ -2,12 +2,14 @@
 // reader's position is the only state that lasts from one call to the next.
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CharHandlers/CharHandlers.h"
 #include "format/BookFormat.h"
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
+#include "format/StartTag.h"
 #include "plugin/Operations.h"
 #include "textutil/Base64.h"
 
@@ -31,6 +33,17 @@ std::uint32_t SpanToLt(const tDiskRead& book, bool& found) {
   return found ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
 }
 
+// True when the bytes at the reader's position start text; the reader stays
+// where it is.
+bool StartsHere(tDiskRead& book, std::string_view text) {
+  if (book.Ahead() >= text.size()) return std::memcmp(book.Here(), text.data(), text.size()) == 0;
+  const std::uint32_t at = book.Pos;
+  bool same = true;
+  for (std::size_t i = 0; i < text.size() && same; ++i, book.Next()) same = !book.Eof && book.Ch == text[i];
+  book.SeekTo(at);
+  return same;
+}
+
 }  // namespace
 
 int ReadNextHeader(tBook& book, tHeaderData& header) {
@@ -38,10 +51,12 @@ int ReadNextHeader(tBook& book, tHeaderData& header) {
   // entries after it; only the end of the book ends the list.
   tElementScan scan(book);
   while (scan.Next()) {
-    const std::string name = ReportedNameOf(scan.TagText, book.Charset);
+    const tStartTag tag = ReadStartTag(scan.TagText);
+    const std::string name = ReportedName(tag.Id, book.Charset);
     if (!name.empty()) {
       CopyName(header.ArcName, book.FileName);
       CopyName(header.FileName, book.Names.Take(name));
+      book.EntryClosesItself = tag.ClosesItself;
       return E_SUCCESS;
     }
     if (!scan.Closed) break;
@@ -80,6 +95,14 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
     if (ended) break;
   }
   cut = cut || !ended;
+  if (writer.Status == 0) {
+    char tail[2];
+    writer.PutBytes(tail, decoder.Finish(tail));
+  }
+  // The content of an element with an end tag stops at that tag; a comment,
+  // CDATA or any other tag there has cut it short. (One that closes itself
+  // has no content: what follows it is read as it always was.)
+  const bool stray = ended && !book.EntryClosesItself && !StartsHere(book, kBinaryEndStart);
   if (writer.Status == -1) return E_ECREATE;
   switch (writer.Commit()) {
     case tFileWrite::Committed: break;
@@ -87,7 +110,7 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
     case tFileWrite::NotPlaced: return E_ECREATE;
   }
   if (cut) return E_BAD_ARCHIVE;
-  if (decoder.SawForeign() || decoder.LoneSymbolLeft()) return E_BAD_DATA;
+  if (stray || decoder.Damaged()) return E_BAD_DATA;
   return E_SUCCESS;
 }
 

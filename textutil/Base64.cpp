@@ -124,11 +124,14 @@ void tBase64Decoder::Feed(const char* piece, std::size_t length, std::string& ou
   out.resize(start + Feed(piece, length, out.data() + start));
 }
 
+void tBase64Decoder::SkipAfterEnd(const unsigned char* p, std::size_t n) {
+  for (std::size_t k = 0; k < n && !afterEnd_; ++k) afterEnd_ = kDecode[p[k]] != kSkip;
+}
+
 std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* out) {
   const auto* p = reinterpret_cast<const unsigned char*>(piece);
   if (over_) {
-    // Nothing more decodes, but damage after the end is damage still.
-    for (std::size_t k = 0; k < length && !foreign_; ++k) foreign_ = kDecode[p[k]] == kForeign;
+    SkipAfterEnd(p, length);
     return 0;
   }
   auto* const first = reinterpret_cast<unsigned char*>(out);
@@ -161,6 +164,7 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
     *o++ = static_cast<unsigned char>((slot[0] << 2) | (slot[1] >> 4));
     if (slot[2] == 0xFFFFFFFFu) {
       over_ = true;
+      afterEnd_ = slot[3] != 0xFFFFFFFFu;  // "QQ=a": a symbol after the padding
       break;
     }
     *o++ = static_cast<unsigned char>((slot[1] << 4) | (slot[2] >> 2));
@@ -170,15 +174,28 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
     }
     *o++ = static_cast<unsigned char>((slot[2] << 6) | slot[3]);
   }
-  for (; over_ && i < length && !foreign_; ++i) foreign_ = kDecode[p[i]] == kForeign;
+  if (over_) SkipAfterEnd(p + i, length - i);
   count_ = count;
   for (int k = 0; k < 4; ++k) slot_[k] = slot[k];
   return static_cast<std::size_t>(o - first);
+}
+
+std::size_t tBase64Decoder::Finish(char* out) {
+  if (over_ || count_ < 2) return 0;
+  over_ = true;
+  auto* o = reinterpret_cast<unsigned char*>(out);
+  o[0] = static_cast<unsigned char>((slot_[0] << 2) | (slot_[1] >> 4));
+  // "QQ=" is padded as far as it goes: one byte, as "QQ" gives.
+  if (count_ == 2 || slot_[2] == 0xFFFFFFFFu) return 1;
+  o[1] = static_cast<unsigned char>((slot_[1] << 4) | (slot_[2] >> 2));
+  return 2;
 }
 
 std::string DecodeBase64(const std::string& text) {
   std::string out;
   tBase64Decoder decoder;
   decoder.Feed(text.data(), text.size(), out);
+  char tail[2];
+  out.append(tail, decoder.Finish(tail));
   return out;
 }

@@ -27,13 +27,15 @@ constexpr std::uint64_t Base64Length(std::uint64_t n) {
   return groups * 4 + breaks * 2;
 }
 
-// Never fails: foreign bytes are skipped, an incomplete last group is
-// dropped, and a group with "=" in its third or fourth place ends the text.
+// Never fails: foreign bytes are skipped, a group with "=" in its third or
+// fourth place ends the text, and a last group of two or three symbols
+// without its padding gives one or two bytes (unpadded base64); a single
+// symbol left at the end gives none.
 std::string DecodeBase64(const std::string& text);
 
 // DecodeBase64 for a text that arrives in pieces: feeding the pieces one
-// after another gives, in all, exactly the bytes DecodeBase64 gives for the
-// whole text. Holds at most three symbols between pieces.
+// after another, then Finish, gives, in all, exactly the bytes DecodeBase64
+// gives for the whole text. Holds at most three symbols between pieces.
 class tBase64Decoder {
  public:
   // Wide decodes runs of plain symbols sixteen at a time where the processor
@@ -51,22 +53,37 @@ class tBase64Decoder {
   std::size_t Feed(const char* piece, std::size_t length, char* out);
   // Appends the bytes the piece completes to out.
   void Feed(const char* piece, std::size_t length, std::string& out);
+  // At the end of the text: writes the bytes of a last group left without its
+  // padding (two or three symbols give one or two bytes) to out, which holds
+  // at least two; returns their number.
+  std::size_t Finish(char* out);
   // True when this decoder takes the wide path.
   bool UsesWidePath() const;
   // True once a group with "=" in its third or fourth place has ended the text.
   bool Over() const { return over_; }
-  // True once a byte other than a symbol, "=" or XML white space was fed:
-  // the text is damaged, though what decodes is still given.
+  // True once a byte other than a symbol, "=" or XML white space was fed
+  // before the end of the text: the text is damaged, though what decodes is
+  // still given.
   bool SawForeign() const { return foreign_; }
+  // True once anything but white space followed the group that ended the
+  // text (a symbol after "=" in that group included): what followed was
+  // dropped, so the text is damaged.
+  bool SawAfterEnd() const { return afterEnd_; }
   // True when the text fed so far ends with a single symbol of a group,
   // which can make no byte: the text was cut or damaged.
   bool LoneSymbolLeft() const { return !over_ && count_ == 1; }
+  // Any of the damage above.
+  bool Damaged() const { return foreign_ || afterEnd_ || LoneSymbolLeft(); }
 
  private:
+  // Past the end of the text: notes anything but white space.
+  void SkipAfterEnd(const unsigned char* p, std::size_t n);
+
   std::uint32_t slot_[4] = {};
   unsigned count_ = 0;
   bool over_ = false;
   bool foreign_ = false;
+  bool afterEnd_ = false;
   // The block decoder for runs of whole groups, chosen once.
   std::size_t (*blocks_)(const unsigned char* in, std::size_t n, unsigned char* out);
 };

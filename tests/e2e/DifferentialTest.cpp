@@ -33,6 +33,7 @@ std::vector<Step> ByteByByte(const std::string& path, unsigned seed) {
   if (book.Size == 0) return steps;
   for (std::size_t i = 0;; ++i) {
     std::string name;
+    bool closesItself = false;
     for (;;) {
       tFinder finder("<binary");
       while (!book.Eof && finder.Found == 0) {
@@ -41,8 +42,10 @@ std::vector<Step> ByteByByte(const std::string& path, unsigned seed) {
       }
       tGetTag tag;
       tag.PutString("<binary");
+      closesItself = false;
       while (!book.Eof && book.Ch != '>') {
         tag.Put(book.Ch);
+        closesItself = book.Ch == '/';
         book.Next();
       }
       tag.Put('>');
@@ -62,7 +65,18 @@ std::vector<Step> ByteByByte(const std::string& path, unsigned seed) {
       }
       tBase64Decoder decoder(tBase64Decoder::Narrow);
       decoder.Feed(content.GetText().data(), content.GetText().size(), step.bytes);
-      step.result = cut || book.Eof ? E_BAD_ARCHIVE : decoder.SawForeign() || decoder.LoneSymbolLeft() ? E_BAD_DATA : 0;
+      char tail[2];
+      step.bytes.append(tail, decoder.Finish(tail));
+      // Content stops at its end tag; any other '<' cut it short.
+      bool stray = false;
+      if (!book.Eof && !closesItself) {
+        tFinder end("</binary");
+        const std::uint32_t at = book.Pos;
+        for (; !book.Eof && book.Pos < at + 8 && end.Found == 0; book.Next()) end.Put(book.Ch);
+        stray = end.Found == 0;
+        book.SeekTo(at);
+      }
+      step.result = cut || book.Eof ? E_BAD_ARCHIVE : stray || decoder.Damaged() ? E_BAD_DATA : 0;
     }
     steps.push_back(step);
   }

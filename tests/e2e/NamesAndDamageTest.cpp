@@ -63,6 +63,43 @@ TEST(Names, ElementsThatWouldShareANameEachGetTheirOwn) {
   }
 }
 
+TEST(Names, NamesTheFileSystemTakesForOneAreMadeUniqueThere) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "<binary id=\"Cover.png\">QUFB</binary><binary id=\"cover.png\">QkJC</binary>" +
+                 "<binary id=\"a.png\">Q0ND</binary><binary id=\"a.png. \">RERE</binary>" +
+                 "<binary id=\"con.png\">RUVF</binary><binary id=\"Nul\">RkZG</binary>" + kTail);
+#ifdef _WIN32
+  // Windows compares names without case and without trailing dots and
+  // blanks, and no file can be named after a device.
+  const std::vector<std::string> expected = {"Cover.png", "cover (2).png", "a.png", "a.png (2). ", "_con.png", "_Nul"};
+#else
+  const std::vector<std::string> expected = {"Cover.png", "cover.png", "a.png", "a.png. ", "con.png", "Nul"};
+#endif
+  EXPECT_EQ(api::Names(book), expected);
+  auto extracted = ExtractAll(dir, book);
+  const char* contents[] = {"AAA", "BBB", "CCC", "DDD", "EEE", "FFF"};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(extracted[expected[i]], std::make_pair(0, std::string(contents[i]))) << expected[i];
+  }
+}
+
+TEST(Names, ControlsAndWhatXmlForbidsAreNeitherShownNorWritten) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "<binary id=\"del\x7F&#127;.png\">QUFB</binary><binary id=\"c1&#133;\xC2\x85.png\">QkJC</binary>" +
+                 kTail);
+  EXPECT_EQ(api::Names(book), (std::vector<std::string>{"del__.png", "c1__.png"}));
+#ifndef _WIN32
+  // U+FFFF, U+FFFE and U+0085 in an added file's name: XML holds no such
+  // character, and the book must stay readable.
+  Spit(dir.File("a\xEF\xBF\xBF\xEF\xBF\xBE\xC2\x85.png"), "png");
+  ASSERT_EQ(api::Pack(book, dir.Prefix(), {"a\xEF\xBF\xBF\xEF\xBF\xBE\xC2\x85.png"}), 0);
+  EXPECT_NE(Slurp(book).find("<binary id=\"a___.png\""), std::string::npos);
+  EXPECT_EQ(api::Names(book).back(), "a___.png");
+#endif
+}
+
 TEST(Damage, ACutOrForeignContentIsToldAndWhatDecodesIsKept) {
   ScratchDir dir;
   std::string book = dir.File("b.fb2");
@@ -74,7 +111,26 @@ TEST(Damage, ACutOrForeignContentIsToldAndWhatDecodesIsKept) {
   EXPECT_EQ(got["empty"], std::make_pair(0, std::string()));
   EXPECT_EQ(got["junk"], std::make_pair(static_cast<int>(E_BAD_DATA), std::string()));
   EXPECT_EQ(got["lone"], std::make_pair(static_cast<int>(E_BAD_DATA), std::string("Man")));
-  EXPECT_EQ(got["cut"], std::make_pair(static_cast<int>(E_BAD_ARCHIVE), std::string("ManMan")));
+  EXPECT_EQ(got["cut"], std::make_pair(static_cast<int>(E_BAD_ARCHIVE), std::string("ManManM")));
+}
+
+TEST(Damage, UnpaddedEndsDecodeAndWhatStopsShortIsTold) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book,
+       kHead + "<binary id=\"two\">QUJDRA</binary><binary id=\"three\">QUJDREU\r\n</binary >" +
+           "<binary id=\"padded apart\">QQ==\r\nQUJD</binary><binary id=\"pad then blanks\">QQ==\r\n\t</binary>" +
+           "<binary id=\"comment\">QUJD<!-- x -->RUZH</binary><binary id=\"comment first\"><!-- x -->QUJD</binary>" +
+           "<binary id=\"cdata\">QUJD<![CDATA[RUZH]]></binary><binary id=\"closes itself\"/>QUJD<p/>" + kTail);
+  auto got = ExtractAll(dir, book);
+  EXPECT_EQ(got["two"], std::make_pair(0, std::string("ABCD")));
+  EXPECT_EQ(got["three"], std::make_pair(0, std::string("ABCDE")));
+  EXPECT_EQ(got["padded apart"], std::make_pair(static_cast<int>(E_BAD_DATA), std::string("A")));
+  EXPECT_EQ(got["pad then blanks"], std::make_pair(0, std::string("A")));
+  EXPECT_EQ(got["comment"], std::make_pair(static_cast<int>(E_BAD_DATA), std::string("ABC")));
+  EXPECT_EQ(got["comment first"], std::make_pair(static_cast<int>(E_BAD_DATA), std::string()));
+  EXPECT_EQ(got["cdata"], std::make_pair(static_cast<int>(E_BAD_DATA), std::string("ABC")));
+  EXPECT_EQ(got["closes itself"], std::make_pair(0, std::string("ABC")));
 }
 
 TEST(Pack, TheBookItselfIsNoSourceByAnyPath) {

@@ -107,6 +107,20 @@ TEST(Detect, LooksOnlyAtTheFirst1024Bytes) {
   EXPECT_FALSE(Detect(dir.File("past")));
 }
 
+TEST(Detect, AZipThatStoresABookIsNeitherRecognisedNorRewritten) {
+  ScratchDir dir;
+  // A local file header, then the member stored as it is.
+  const std::string zip = std::string("PK\x03\x04\x14\x00\x00\x00\x00\x00", 10) + std::string(20, '\0') + "b.fb2" +
+                          api::Book("<binary id=\"a.png\">QUJD</binary>") + "PK\x01\x02";
+  Spit(dir.File("b.fb2.zip"), zip);
+  EXPECT_FALSE(Detect(dir.File("b.fb2.zip")));
+  Spit(dir.File("new.png"), "png");
+  EXPECT_EQ(api::Pack(dir.File("b.fb2.zip"), dir.Prefix(), {"new.png"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(api::Delete(dir.File("b.fb2.zip"), {"a.png"}), E_UNKNOWN_FORMAT);
+  EXPECT_EQ(Slurp(dir.File("b.fb2.zip")), zip);
+  EXPECT_EQ(api::Names(dir.File("b.fb2.zip")), std::vector<std::string>{"a.png"}) << "reading changes nothing";
+}
+
 TEST(Detect, SeesABookThatIsOpenAsAnArchive) {
   ScratchDir dir;
   Spit(dir.File("b.fb2"), api::Book(""));

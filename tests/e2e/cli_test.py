@@ -221,7 +221,7 @@ class HostNeverMisleads(SampleCopy):
         self.assertIn(b"cut.fb2: ok.png: the book ends inside this entry (it was cut short); what could be read "
                       b"was written to out" + (b"\\" if is_wine() else b"/") + b"ok.png", proc.stderr)
         proc = self.run_host("extract", "junk.fb2", "junk.png", "-C", "out", expect=1)
-        self.assertIn(b"junk.fb2: junk.png: this entry holds bytes that are not base64", proc.stderr)
+        self.assertIn(b"junk.fb2: junk.png: this entry is damaged (bytes that are not base64", proc.stderr)
         self.assertEqual(self.read("out/junk.png"), b"")
         self.write("x.png", b"x")
         proc = self.run_host("add", "book.fb2", "x.png", "./book.fb2")

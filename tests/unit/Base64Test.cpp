@@ -117,14 +117,18 @@ TEST(Base64, DecoderTellsDamageFromLayoutOnEitherPath) {
   const std::string good = EncodeBase64(RandomBytes(700, 5));
   struct {
     std::string text;
-    bool foreign, lone;
-  } cases[] = {{" \t\r\n" + good + "\r\n", false, false},
-               {good.substr(0, 300), false, false},
-               {good.substr(0, 164) + "T", false, true},
-               {good + "-", true, false},
-               {"@@@@!!", true, false},
-               {"TQ==\r\n@", true, false},
-               {good.substr(0, 200) + "\x80" + good.substr(200), true, false}};
+    bool foreign, lone, afterEnd;
+  } cases[] = {{" \t\r\n" + good + "\r\n", false, false, false},
+               {good.substr(0, 300), false, false, false},
+               {good.substr(0, 164) + "T", false, true, false},
+               {good + "-", false, false, true},
+               {"@@@@!!", true, false, false},
+               {"TQ==\r\n@", false, false, true},
+               {"TQ==\r\n \t", false, false, false},
+               {"TQ==QUJD", false, false, true},
+               {"TQ=a", false, false, true},
+               {"TWE==", false, false, true},
+               {good.substr(0, 200) + "\x80" + good.substr(200), true, false, false}};
   for (const auto& c : cases) {
     for (auto path : {tBase64Decoder::Wide, tBase64Decoder::Narrow}) {
       tBase64Decoder d(path);
@@ -133,16 +137,29 @@ TEST(Base64, DecoderTellsDamageFromLayoutOnEitherPath) {
         d.Feed(c.text.data() + at, std::min<std::size_t>(97, c.text.size() - at), out);
       EXPECT_EQ(d.SawForeign(), c.foreign) << c.text.substr(0, 20);
       EXPECT_EQ(d.LoneSymbolLeft(), c.lone) << c.text.substr(0, 20);
+      EXPECT_EQ(d.SawAfterEnd(), c.afterEnd) << c.text.substr(0, 20);
+      EXPECT_EQ(d.Damaged(), c.foreign || c.lone || c.afterEnd) << c.text.substr(0, 20);
     }
   }
 }
 
-TEST(Base64, DecoderDropsAnIncompleteLastGroup) {
+TEST(Base64, AnUnpaddedLastGroupDecodesAndALoneSymbolDoesNot) {
   EXPECT_EQ(DecodeBase64("T"), "");
-  EXPECT_EQ(DecodeBase64("TWF"), "");
+  EXPECT_EQ(DecodeBase64("TWF"), "Ma");
   EXPECT_EQ(DecodeBase64("TWFuT"), "Man");
-  EXPECT_EQ(DecodeBase64("TWFuTW"), "Man");
-  EXPECT_EQ(DecodeBase64("TWFuTWF"), "Man");
+  EXPECT_EQ(DecodeBase64("QUJDRA"), "ABCD");
+  EXPECT_EQ(DecodeBase64("QUJDREU\r\n"), "ABCDE");
+  EXPECT_EQ(DecodeBase64("QUJDRA="), "ABCD");
+  // Fed in pieces, the tail is given only at the end.
+  tBase64Decoder d;
+  std::string out;
+  d.Feed("QUJ", 3, out);
+  d.Feed("DREU", 4, out);
+  EXPECT_EQ(out, "ABC");
+  char tail[2];
+  out.append(tail, d.Finish(tail));
+  EXPECT_EQ(out, "ABCDE");
+  EXPECT_FALSE(d.Damaged());
 }
 
 TEST(Base64, PaddingInThirdOrFourthPlaceEndsTheDecoding) {
