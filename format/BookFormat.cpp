@@ -47,9 +47,10 @@ std::uint64_t ElementLength(std::uint64_t idLength, std::uint64_t base64Length) 
 }
 
 std::size_t AppendElement(std::string& out, const std::string& writtenId, const std::string& contentType,
-                          const std::string& base64) {
+                          const std::string& base64, bool lineEnd) {
   out.append(kBinaryStart).append(kIdStart).append(writtenId).append(kTypeStart).append(contentType);
   const std::size_t close = out.size() + 1;
-  out.append(kContentStart).append(base64).append(kBinaryEnd).append(kLineEnd);
+  out.append(kContentStart).append(base64).append(kBinaryEnd);
+  if (lineEnd) out.append(kLineEnd);
   return close;
 }

@@ -59,7 +59,8 @@ std::uint64_t ElementEnd(bool closesItself, std::uint64_t close, std::uint64_t e
 std::uint64_t ElementLength(std::uint64_t idLength, std::uint64_t base64Length);
 
 // Appends an added element to out: its start tag with the written id and
-// content type, the base64 text, and its end tag with a line end after it.
+// content type, the base64 text, and its end tag, with a line end after it
+// when lineEnd (an element that takes another's place takes none).
 // Gives the position in out of the start tag's ">".
 std::size_t AppendElement(std::string& out, const std::string& writtenId, const std::string& contentType,
-                          const std::string& base64);
+                          const std::string& base64, bool lineEnd = true);

@@ -69,15 +69,17 @@ std::size_t NumericReference(const std::string& s, std::size_t i, char32_t& c) {
   return at + 1 - i;
 }
 
-// An id's bytes, read in the book's encoding, in the file-name encoding.
-std::string InFileNames(const std::string& id, tCharset charset) {
+// An id's bytes read in the book's encoding, its references decoded: each
+// character goes through put; a run of bytes at or above 0x80 that means no
+// character, or that needs no decoding (asIs), is kept as it stands.
+template <class tPut>
+std::string DecodeId(const std::string& id, tCharset charset, bool asIs, tPut put) {
   std::string out;
-  const bool same = charset == tCharset::Utf8 && platform::FileNamesAreUtf8();
   for (std::size_t i = 0; i < id.size();) {
     auto b = static_cast<unsigned char>(id[i]);
     char32_t c = 0;
     if (std::size_t n = b == '&' ? NumericReference(id, i, c) : 0; n > 0) {
-      out += InFileNameEncoding(c);
+      out += put(c);
       i += n;
     } else if (std::size_t m = b == '&' ? PredefinedReference(id, i, out) : 0; m > 0) {
       i += m;
@@ -88,15 +90,20 @@ std::string InFileNames(const std::string& id, tCharset charset) {
       while (end < id.size() && static_cast<unsigned char>(id[end]) >= 0x80) ++end;
       const std::string run = id.substr(i, end - i);
       std::u32string points;
-      if (same || !DecodeCharset(run, charset, points)) {
-        out += run;  // as it stands: already right, or no characters here
+      if (asIs || !DecodeCharset(run, charset, points)) {
+        out += run;
       } else {
-        for (char32_t p : points) out += InFileNameEncoding(p);
+        for (char32_t p : points) out += put(p);
       }
       i = end;
     }
   }
   return out;
+}
+
+// An id's bytes, read in the book's encoding, in the file-name encoding.
+std::string InFileNames(const std::string& id, tCharset charset) {
+  return DecodeId(id, charset, charset == tCharset::Utf8 && platform::FileNamesAreUtf8(), InFileNameEncoding);
 }
 
 }  // namespace
@@ -113,6 +120,21 @@ std::string EscapeId(const std::string& id) {
       default: out += c;
     }
   }
+  return out;
+}
+
+std::string IdInUtf8(const std::string& id, tCharset charset) {
+  return DecodeId(id, charset, charset == tCharset::Utf8, [](char32_t c) {
+    std::string out;
+    EncodeUtf8(std::u32string(1, c), out);
+    return out;
+  });
+}
+
+std::string DoubleQuotedId(const std::string& id) {
+  std::string out;
+  out.reserve(id.size());
+  for (char c : id) out += c == '"' ? std::string("&quot;") : std::string(1, c);
   return out;
 }
 

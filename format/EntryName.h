@@ -28,6 +28,12 @@ std::string ReportedName(const std::string& id, tCharset charset);
 // its closing ">".
 std::string ReportedNameOf(std::string_view tagText, tCharset charset);
 
+// An id (or any attribute value) as XML software reads it, in UTF-8: its
+// bytes read in the book's encoding and its references decoded; bytes that
+// mean no character stay as they stand. Two values name the same thing when
+// these are equal.
+std::string IdInUtf8(const std::string& id, tCharset charset);
+
 // The names a book's entries are shown under, given in book order: each
 // element gets a name no earlier one has, so that every name shown stands for
 // exactly one element. A name already given (compared as the file system
@@ -58,3 +64,8 @@ bool WrittenId(const std::string& fileName, std::string& id);
 
 // Writes & < > " as references, so a name cannot end the attribute or tag.
 std::string EscapeId(const std::string& id);
+
+// An id as the book wrote it (references and all), made to stand between
+// double quotes: a '"', which only a value the book quoted with ' can hold,
+// becomes "&quot;", which reads the same.
+std::string DoubleQuotedId(const std::string& id);

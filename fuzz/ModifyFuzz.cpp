@@ -1,7 +1,9 @@
 // Deleting and adding over any book and any names: only the allowed result
 // codes; a failure leaves the book byte for byte; the names listed are
 // distinct, and deleting one listed name cuts out exactly one element and
-// changes no other byte.
+// changes no other byte; adding a file under a listed name changes that
+// element alone, in its place, and every reference that resolved before
+// resolves after.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 
 #include "FuzzCommon.h"
 #include "format/EntryName.h"
+#include "format/References.h"
 #include "plugin/NameList.h"
 #include "plugin/iwcxhead.h"
 
@@ -58,6 +61,38 @@ bool OneElementCut(const std::string& before, const std::string& after) {
   return false;
 }
 
+// True when after is before with one run of bytes, which starts an element,
+// put in the place of another.
+bool OneElementReplaced(const std::string& before, const std::string& after) {
+  std::size_t prefix = 0;
+  while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix]) ++prefix;
+  std::size_t suffix = 0;
+  while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+         before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
+    ++suffix;
+  }
+  for (std::size_t at = prefix + 1; at-- > 0;) {
+    if (before.compare(at, 7, "<binary") == 0) return after.compare(at, 7, "<binary") == 0;
+  }
+  return false;
+}
+
+// The references of the book that name an element it has.
+std::vector<std::string> Resolved(const std::string& book) {
+  tBookReferences refs;
+  ReadBookReferences(book, refs);
+  std::vector<std::string> resolved;
+  for (const auto& target : refs.Targets) {
+    for (const auto& e : refs.Elements) {
+      if (e.Id == target) {
+        resolved.push_back(target);
+        break;
+      }
+    }
+  }
+  return resolved;
+}
+
 std::vector<std::string> Without(std::vector<std::string> names, const std::vector<std::string>& gone) {
   names.erase(
       std::remove_if(names.begin(), names.end(),
@@ -95,8 +130,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     names.push_back(name);
   }
-  // Deleting one listed name, now and then, so that removals are exercised.
-  const bool oneListed = !pack && in.ConsumeBool();
+  // Deleting one listed name, or adding a file under one, now and then, so
+  // that removals and replacements are exercised.
+  const bool oneListed = in.ConsumeBool();
   std::string text = in.ConsumeRemainingBytesAsString();
   std::string book = (dir / "book.fb2").string();
   fuzz::Spit(book, text);
@@ -106,7 +142,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::string> before = Names(book);
   FUZZ_CHECK(Distinct(before));
+  const bool replacing = pack && oneListed && !before.empty();
   if (oneListed && !before.empty()) names = {before[static_cast<std::size_t>(count) % before.size()]};
+  if (replacing) fuzz::Spit(src / names[0], "replaced");
+  const std::vector<std::string> resolvedBefore = Resolved(book);
   auto bookPath = C(book);
   auto list = MakeNameList(names);
   int rc;
@@ -154,6 +193,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool listed = names.size() == 1 && std::find(before.begin(), before.end(), names[0]) != before.end();
     if (listed) FUZZ_CHECK(OneElementCut(text, after));
     if (names.size() == 1 && !listed) FUZZ_CHECK(after == text);
+  } else if (replacing) {
+    FUZZ_CHECK(now == before);
+    FUZZ_CHECK(OneElementReplaced(text, after));
+    FUZZ_CHECK(Resolved(book) == resolvedBefore);
   } else if (Distinct(added) && Without(before, added) == before) {
     // No name shared with the book or between the files: the book's entries
     // stay as they were, and each file is listed under its own name.

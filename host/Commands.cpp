@@ -6,6 +6,7 @@
 #include <set>
 
 #include "format/ContentType.h"
+#include "format/References.h"
 #include "host/Output.h"
 #include "host/Patterns.h"
 #include "host/Walk.h"
@@ -74,31 +75,6 @@ bool CopyToStdout(const std::string& path) {
     if (n > 0 && std::fwrite(buffer.data(), 1, n, stdout) != n) return false;
   }
   return std::fflush(stdout) == 0;
-}
-
-// The ids the book's text still shows as images: every href="#id" before
-// the first "<binary" (images stand after the text in a book).
-std::set<std::string> ShownIds(const std::string& book) {
-  std::set<std::string> ids;
-  std::ifstream f(book, std::ios::binary);
-  std::string text;
-  std::vector<char> buffer(1 << 16);
-  constexpr std::size_t kKeep = 1100;  // a reference that straddles two reads is read whole
-  bool more = true;
-  while (more && f) {
-    f.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    text.append(buffer.data(), static_cast<std::size_t>(f.gcount()));
-    std::size_t stop = text.find("<binary");
-    more = stop == std::string::npos;
-    if (!more) text.resize(stop);
-    for (std::size_t at = text.find("href="); at != std::string::npos; at = text.find("href=", at + 1)) {
-      if (at + 7 > text.size() || (text[at + 5] != '"' && text[at + 5] != '\'') || text[at + 6] != '#') continue;
-      const std::size_t end = text.find(text[at + 5], at + 7);
-      if (end != std::string::npos) ids.insert(text.substr(at + 7, end - at - 7));
-    }
-    if (text.size() > kKeep) text.erase(0, text.size() - kKeep);
-  }
-  return ids;
 }
 
 }  // namespace
@@ -233,13 +209,22 @@ int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& 
   for (const std::string& n : names) {
     if (chosen.count(n)) gone.push_back(n);
   }
+  // The references are read before the book changes: an image the text
+  // shows, whose id no element left in the book has, is named.
+  tBookReferences refs;
+  const bool read = ReadBookReferences(o.Book, refs);
   std::vector<char> book = Buffer(o.Book);
   std::vector<char> list = MakeNameList(gone);
   if (int rc = plugin.DeleteFiles(book.data(), list.data()); rc != 0) return RewriteFailed(tell, o.Book, rc);
-  const std::set<std::string> shown = ShownIds(o.Book);
-  for (const std::string& n : gone) {
-    if (shown.count(n)) {
-      tell.Warn(o.Book + ": " + n + " is still shown in the text (href=\"#" + n +
+  if (!read) return 0;
+  std::set<std::string> left;  // the ids of the elements that stay
+  for (const auto& e : refs.Elements) {
+    if (chosen.count(e.Name) == 0) left.insert(e.Id);
+  }
+  const std::set<std::string> shown(refs.Targets.begin(), refs.Targets.end());
+  for (const auto& e : refs.Elements) {
+    if (chosen.count(e.Name) != 0 && shown.count(e.Id) != 0 && left.count(e.Id) == 0) {
+      tell.Warn(o.Book + ": " + e.Name + " is still shown in the text (href=\"#" + e.Id +
                 "\"); readers will show a missing picture there");
     }
   }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "format/ContentType.h"
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
+#include "format/StartTag.h"
 #include "platform/Platform.h"
 #include "plugin/NameList.h"
 #include "plugin/Operations.h"
@@ -35,6 +37,21 @@ using tNameSet = std::unordered_set<std::string>;
 // Bytes [From, To) of the book, which stay in the new one.
 struct tRange {
   std::uint64_t From, To;
+};
+
+// Bytes written into the new book where byte At of the old one stood: at the
+// start of an element they replace, or at the root's end tag.
+struct tInsert {
+  std::uint64_t At;
+  std::string Bytes;
+};
+
+// What the walk decides: the ranges that stay, and for each element that a
+// source replaces, where it stood and its id as the book wrote it.
+struct tReplaced {
+  bool Found = false;
+  std::uint64_t At = 0;
+  std::string Id;
 };
 
 // The book held for a rewrite (against every other rewrite, until the end of
@@ -83,8 +100,13 @@ std::uint64_t InsertionPoint(tDiskRead& r, const std::vector<tRange>& ranges) {
 // The ranges of the book that stay when every element whose name, as the
 // listing shows it, is in names goes. An element that must go but whose end
 // cannot be told (no end tag of its own) makes the whole removal fail with
-// E_BAD_ARCHIVE rather than cut into its neighbours.
-int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept) {
+// E_BAD_ARCHIVE rather than cut into its neighbours. With replacing (the
+// sources by the keys of their file names, platform::FileNameKey), the
+// element listed under a source's file name goes too, and where it stood and
+// its id are noted in replaced, by source.
+int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept,
+               const std::unordered_map<std::string, std::size_t>* replacing = nullptr,
+               std::vector<tReplaced>* replaced = nullptr) {
   tDiskRead& r = *book.Reader;
   r.SeekTo(0);
   kept.clear();
@@ -92,13 +114,22 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
   tEntryNames listed;      // every element is named, in book order, as the listing names it
   std::uint64_t from = 0;  // bytes before this have been decided
   while (scan.Next()) {
-    const std::string name = ReportedNameOf(scan.TagText, book.Charset);
-    const bool goes = !name.empty() && names.count(listed.Take(name)) != 0;
+    const tStartTag tag = ReadStartTag(scan.TagText);
+    const std::string name = ReportedName(tag.Id, book.Charset);
+    const std::string shown = name.empty() ? name : listed.Take(name);
+    tReplaced* replacement = nullptr;
+    if (replacing != nullptr && !name.empty()) {
+      if (auto it = replacing->find(platform::FileNameKey(shown)); it != replacing->end()) {
+        replacement = &(*replaced)[it->second];
+      }
+    }
+    const bool goes = !name.empty() && (names.count(shown) != 0 || replacement != nullptr);
     if (!scan.Closed) {
       if (goes) return E_BAD_ARCHIVE;
       break;
     }
     if (!goes) continue;  // the next search starts at its ">"
+    if (replacement != nullptr) *replacement = {true, scan.Start, tag.Id};
     const std::uint64_t end = scan.SkipElement();
     if (end == tElementScan::npos) return r.ShortRead ? E_EREAD : E_BAD_ARCHIVE;
     if (scan.Start > from) kept.push_back({from, scan.Start});
@@ -109,24 +140,36 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
   return E_SUCCESS;
 }
 
-// Writes the new book: the kept ranges, with pieces at the insertion point
-// (counted in kept bytes; none for npos), and puts it in the book's place.
-int SaveBook(tHeldBook& book, const std::vector<tRange>& kept, std::uint64_t insertAt, const std::string& pieces) {
+// The place in the old book of the kept byte at offset at (counted in kept
+// bytes), or npos for none.
+std::uint64_t OldOffset(const std::vector<tRange>& kept, std::uint64_t at) {
+  for (const tRange& range : kept) {
+    if (at < range.To - range.From) return range.From + at;
+    at -= range.To - range.From;
+  }
+  return at == 0 && !kept.empty() ? kept.back().To : tElementScan::npos;
+}
+
+// Writes the new book: the kept ranges, with the inserts (ordered by At) where
+// their bytes of the old book stood, and puts it in the book's place.
+int SaveBook(tHeldBook& book, const std::vector<tRange>& kept, const std::vector<tInsert>& inserts) {
   tReplacement& file = book.File;
   if (!file.Create()) return E_ECREATE;
-  std::uint64_t keptSoFar = 0;
+  std::size_t next = 0;
+  auto write = [&] {
+    file.Write(inserts[next].Bytes.data(), inserts[next].Bytes.size());
+    ++next;
+  };
   for (const tRange& range : kept) {
-    const std::uint64_t length = range.To - range.From;
-    if (insertAt >= keptSoFar && insertAt < keptSoFar + length) {
-      const std::uint64_t before = insertAt - keptSoFar;
-      file.Copy(file.Held, range.From, before);
-      file.Write(pieces.data(), pieces.size());
-      file.Copy(file.Held, range.From + before, length - before);
-    } else {
-      file.Copy(file.Held, range.From, length);
+    while (next < inserts.size() && inserts[next].At < range.From) write();  // in the place of what went
+    std::uint64_t from = range.From;
+    for (; next < inserts.size() && inserts[next].At <= range.To; write()) {
+      file.Copy(file.Held, from, inserts[next].At - from);
+      from = inserts[next].At;
     }
-    keptSoFar += length;
+    file.Copy(file.Held, from, range.To - from);
   }
+  while (next < inserts.size()) write();
   return file.Commit() == tReplacement::Committed ? E_SUCCESS : E_EWRITE;
 }
 
@@ -139,7 +182,7 @@ int DeleteEntries(const char* packedFile, const char* deleteList) {
   std::vector<std::string> names = ReadNameList(deleteList);
   std::vector<tRange> kept;
   if (int rc = KeptRanges(book, tNameSet(names.begin(), names.end()), kept); rc != E_SUCCESS) return rc;
-  return SaveBook(book, kept, tElementScan::npos, {});
+  return SaveBook(book, kept, {});
 }
 
 int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
@@ -182,29 +225,46 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
     sources.push_back({folder + name, name.substr(idStart), std::move(id)});
   }
 
+  // A source replaces the element listed under its file name (as the file
+  // system compares names), and no other: in its place, under its id as the
+  // book wrote it, so that every reference to it still holds. A source listed
+  // nowhere is added before the root's end tag.
+  std::unordered_map<std::string, std::size_t> replacing;
+  for (std::size_t i = 0; i < sources.size(); ++i) replacing.emplace(platform::FileNameKey(sources[i].fileName), i);
+  std::vector<tRange> kept;
+  std::vector<tReplaced> replaced(sources.size());
+  if (int rc = KeptRanges(book, {}, kept, &replacing, &replaced); rc != E_SUCCESS) return rc;
+
   // Every source is read before the book is touched: one that cannot be read
   // fails the whole call.
-  std::string pieces;
-  tNameSet replaced;
-  for (const tSource& source : sources) {
+  std::vector<tInsert> inserts;
+  std::string added;  // the new elements, for the root's end tag
+  std::uint64_t size = r.Size;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
     std::string content;
-    if (LoadFile(source.path, content) != tFileStatus::Ok) return E_EREAD;
-    const std::size_t start = pieces.size();
-    const std::size_t close =
-        AppendElement(pieces, source.id, ContentTypeOf(content, source.fileName), EncodeBase64(content));
-    // The new element replaces the one the listing shows under its name.
-    replaced.insert(ReportedNameOf(std::string_view(pieces).substr(start, close - start), book.Charset));
-    if (r.Size + pieces.size() > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized
+    if (LoadFile(sources[i].path, content) != tFileStatus::Ok) return E_EREAD;
+    const std::string type = ContentTypeOf(content, sources[i].fileName);
+    if (replaced[i].Found) {
+      std::string element;
+      AppendElement(element, DoubleQuotedId(replaced[i].Id), type, EncodeBase64(content), false);
+      size += element.size();
+      inserts.push_back({replaced[i].At, std::move(element)});
+    } else {
+      const std::size_t before = added.size();
+      AppendElement(added, sources[i].id, type, EncodeBase64(content), true);
+      size += added.size() - before;
+    }
+    if (size > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized
   }
-  std::vector<tRange> kept;
-  if (int rc = KeptRanges(book, replaced, kept); rc != E_SUCCESS) return rc;
   // Where the new elements go in what stays: the root's end tag, unless the
   // removals left it inside an open tag.
   const bool allKept = kept.size() == 1 && kept[0].From == 0 && kept[0].To == r.Size;
-  const std::uint64_t at = allKept ? rootEnd : InsertionPoint(r, kept);
+  const std::uint64_t at = allKept ? rootEnd : OldOffset(kept, InsertionPoint(r, kept));
   if (r.ShortRead) return E_EREAD;
   if (at == tElementScan::npos) return E_UNKNOWN_FORMAT;
-  return SaveBook(book, kept, at, pieces);
+  if (!added.empty()) inserts.push_back({at, std::move(added)});
+  std::sort(inserts.begin(), inserts.end(), [](const tInsert& a, const tInsert& b) { return a.At < b.At; });
+  return SaveBook(book, kept, inserts);
 }
 
 }  // namespace fb2pack

@@ -156,17 +156,47 @@ TEST(Pack, InsertsTheWrittenFormBeforeTheRootEndInListOrder) {
   EXPECT_EQ(Slurp(dir.File("a.png")), "Man") << "sources stay";
 }
 
-TEST(Pack, ReplacesAnElementOfTheSameNameAndPutsTheNewOneLast) {
+TEST(Pack, AFileTakesThePlaceAndIdOfTheElementListedUnderItsName) {
   ScratchDir dir;
   std::string book = dir.File("b.fb2");
-  Spit(book, kHead + "<binary id=\"a.png\">T0xE</binary>\r\n<binary id=\"k\">AA</binary>" + kTail);
-  Spit(dir.File("a.png"), "Man");
-  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a.png"}), 0);
-  EXPECT_EQ(Slurp(book),
-            kHead +
-                "\r\n<binary id=\"k\">AA</binary><binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n" +
-                kTail);
+  // An id the listing shows changed, an id held twice, and one quoted with '
+  // that holds a '"'.
+  Spit(book, kHead + "<binary id=\"img/pic.png\">T0xE</binary>\r\n<binary id=\"a.png\">T0xE</binary><binary " +
+                 "id=\"k\">AA</binary><binary id=\"a.png\" content-type=\"image/png\">T0xE</binary>" +
+                 "<binary id='q\"1.png'/>" + kTail);
+  ASSERT_EQ(api::Names(book), (std::vector<std::string>{"img_pic.png", "a.png", "k", "a (2).png", "q\"1.png"}));
+  Spit(dir.File("img_pic.png"), "Man");
+  Spit(dir.File("a.png"), "Ma");
+  std::vector<std::string> sources = {"img_pic.png", "a.png"};
+#ifndef _WIN32
+  Spit(dir.File("q\"1.png"), "M");
+  sources.push_back("q\"1.png");
+#endif
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), sources), 0);
+  std::string expected = kHead +
+                         "<binary id=\"img/pic.png\" content-type=\"image/png\">TWFu</binary>\r\n<binary id=\"a.png\" "
+                         "content-type=\"image/png\">TWE=</binary><binary id=\"k\">AA</binary><binary id=\"a.png\" "
+                         "content-type=\"image/png\">T0xE</binary>";
+#ifndef _WIN32
+  expected += "<binary id=\"q&quot;1.png\" content-type=\"image/png\">TQ==</binary>" + kTail;
+#else
+  expected += "<binary id='q\"1.png'/>" + kTail;
+#endif
+  EXPECT_EQ(Slurp(book), expected);
 }
+
+#ifndef _WIN32
+TEST(Pack, AFileListedNowhereReplacesNothingWhateverItsNameWouldBeShownAs) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  const std::string before = kHead + "<binary id=\"a_b.png\">T0xE</binary>";
+  Spit(book, before + kTail);
+  Spit(dir.File("a:b.png"), "Man");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a:b.png"}), 0);
+  EXPECT_EQ(Slurp(book), before + "<binary id=\"a:b.png\" content-type=\"image/png\">TWFu</binary>\r\n" + kTail);
+  EXPECT_EQ(api::Names(book), (std::vector<std::string>{"a_b.png", "a_b (2).png"}));
+}
+#endif
 
 TEST(Pack, ReplacesByTheNameThatWillBeWrittenNotTheSourcePath) {
   ScratchDir dir;
@@ -176,7 +206,7 @@ TEST(Pack, ReplacesByTheNameThatWillBeWrittenNotTheSourcePath) {
   Spit(dir.File("img") + kSep + "a.png", "Man");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"img" + kSep + "a.png"}), 0);
   EXPECT_EQ(api::Names(book), std::vector<std::string>{"a.png"});
-  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>\r\n" + kTail);
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"a.png\" content-type=\"image/png\">TWFu</binary>" + kTail);
 }
 
 TEST(Pack, EscapesMarkupInNamesAndReadsThemBack) {
@@ -191,8 +221,8 @@ TEST(Pack, EscapesMarkupInNamesAndReadsThemBack) {
   Spit(dir.File("Tom & Jerry.jpg"), "2");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
   EXPECT_EQ(Slurp(book),
-            kHead + "\r\n<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">Mg==</binary>\r\n" + kTail)
-      << "the old element's line end stays";
+            kHead + "<binary id=\"Tom &amp; Jerry.jpg\" content-type=\"image/jpeg\">Mg==</binary>\r\n" + kTail)
+      << "in the old element's place, and its line end stays";
 #ifndef _WIN32
   Spit(dir.File("q\"<x>.png"), "3");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"q\"<x>.png"}), 0);

@@ -466,6 +466,62 @@ class TarHabits(SampleCopy):
         self.assertEqual(sorted(os.listdir(self.dir)), ["book.fb2", "Карта.png", "Книга.fb2"])
 
 
+class EditsKeepReferences(HostCase):
+    """An edit never disconnects what the book shows: a file takes the place
+    and id of the element listed under its name, and the delete warning finds
+    every reference, written any way XML allows, in any encoding."""
+
+    PNG = b"\x89PNG\r\n\x1a\n" + bytes(range(30))
+
+    def book(self, encoding, ids, text=""):
+        head = (f'<?xml version="1.0" encoding="{encoding}"?>\r\n<FictionBook xmlns:l="http://www.w3.org/1999/xlink" '
+                f'xmlns:q="http://www.w3.org/1999/xlink"><description><title-info><coverpage>'
+                f'<image l:href="#{ids[0]}"/></coverpage></title-info></description><body>{text}</body>\r\n')
+        binaries = "".join(f'<binary id="{i}" content-type="image/png">QUJD</binary>\r\n' for i in ids)
+        return (head + binaries + "</FictionBook>\r\n").encode(encoding)
+
+    def resolved(self, data):
+        import xml.etree.ElementTree as ET
+        root = ET.fromstring(data)
+        ids = [e.get("id") for e in root.iter("binary")]
+        hrefs = [v[1:] for e in root.iter() for k, v in e.attrib.items() if k.endswith("}href") and v[:1] == "#"]
+        return ids, [h in ids for h in hrefs]
+
+    def test_a_file_takes_the_place_and_id_of_the_element_listed_under_its_name(self):
+        # Under Wine's Western code page the Cyrillic id is listed as "_______.png".
+        ids = ["img/pic.png", "a.png", "a.png", "обложка.png"]
+        for encoding in ("utf-8", "windows-1251", "koi8-r"):
+            self.write("b.fb2", self.book(encoding, ids))
+            listed = self.names("b.fb2")
+            self.assertEqual(listed[:3], ["img_pic.png", "a.png", "a (2).png"], encoding)
+            for name in listed:
+                self.write(name, self.PNG)
+            self.run_host("add", "b.fb2", *listed)
+            data = self.read("b.fb2")
+            got_ids, resolved = self.resolved(data)
+            self.assertEqual(got_ids, ids, encoding)
+            self.assertTrue(all(resolved), encoding)
+            self.assertEqual(self.names("b.fb2"), listed, encoding)
+            self.assertNotIn(b"QUJD", data, "every element has its new content")
+            self.assertEqual(data.count(b"\r\n<binary"), len(ids), "no line break added")
+
+    def test_the_delete_warning_finds_every_reference_written_any_way(self):
+        text = ('<p><image q:href = \'#b&amp;c.png\'/><image l:href="#d.png"/></p>'
+                '<!-- <image l:href="#e.png"/> --><![CDATA[ <image l:href="#f.png"/> ]]>')
+        cases = [("utf-8", ["обложка.png", "b&amp;c.png", "d.png", "e.png", "f.png"]),
+                 ("windows-1251", ["рыба.png", "b&amp;c.png", "d.png", "e.png", "f.png"]),
+                 ("koi8-r", ["рыба.png", "b&amp;c.png", "d.png", "e.png", "f.png"])]
+        for encoding, ids in cases:
+            self.write("b.fb2", self.book(encoding, ids, text))
+            names = self.names("b.fb2")
+            err = self.run_host("delete", "b.fb2", *names).stderr.decode("utf-8")
+            warned = re.findall(r"b\.fb2: (.*) is still shown in the text", err)
+            self.assertEqual(warned, [names[0], "b&c.png", "d.png"], encoding)
+        # An id the book holds twice: one copy gone, the other still shows.
+        self.write("b.fb2", self.book("utf-8", ["x.png", "x.png"]))
+        self.assertNotIn(b"still shown", self.run_host("delete", "b.fb2", "x.png").stderr)
+
+
 class AddDelete(SampleCopy):
     def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
         rng = random.Random(7)
@@ -487,7 +543,7 @@ class AddDelete(SampleCopy):
     def test_adding_a_file_again_replaces_its_entry(self):
         self.write("cover.png", b"new cover")
         self.run_host("add", "book.fb2", "cover.png")
-        self.assertEqual(self.names("book.fb2"), ["chart.png", "rings.png", "cover.png"])
+        self.assertEqual(self.names("book.fb2"), ["cover.png", "chart.png", "rings.png"], "in its place")
         self.run_host("extract", "book.fb2", "cover.png", "-C", "x", expect=1)
         os.mkdir(self.path("x"))
         self.run_host("extract", "book.fb2", "cover.png", "-C", "x")

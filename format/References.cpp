@@ -1,0 +1,173 @@
+#include "format/References.h"
+
+#include <cstring>
+
+#include "format/ElementScan.h"
+#include "format/EntryName.h"
+#include "format/StartTag.h"
+#include "reader/SeqRead.h"
+#include "textutil/Ascii.h"
+
+namespace {
+
+// No id is longer; a longer value is no reference worth keeping whole.
+constexpr std::size_t kMaxValue = 1 << 16;
+
+constexpr unsigned Tail(const char (&s)[4]) {
+  return static_cast<unsigned char>(s[0]) << 16 | static_cast<unsigned char>(s[1]) << 8 |
+         static_cast<unsigned char>(s[2]);
+}
+
+}  // namespace
+
+void tReferenceScan::Feed(const char* bytes, std::size_t n) {
+  std::size_t i = 0;
+  while (i < n) {
+    if (state_ == Text) {
+      // Text runs to the next '<', looked for in bulk.
+      const void* lt = std::memchr(bytes + i, '<', n - i);
+      if (lt == nullptr) return;
+      i = static_cast<std::size_t>(static_cast<const char*>(lt) - bytes) + 1;
+      state_ = Lt;
+      continue;
+    }
+    Step(bytes[i++]);
+  }
+}
+
+void tReferenceScan::Step(char c) {
+  const bool blank = IsBlank(static_cast<unsigned char>(c));
+  // A '<' inside markup is no XML: the markup is taken to end there, so that
+  // a broken tag cannot swallow the rest of the book.
+  if (c == '<' && state_ != Comment && state_ != Cdata && state_ != Pi) {
+    state_ = Lt;
+    return;
+  }
+  switch (state_) {
+    case Text: break;
+    case Lt:
+      held_.clear();
+      if (c == '!') {
+        held_ = "!";
+        state_ = Bang;
+      } else if (c == '?') {
+        tail_ = 0;
+        state_ = Pi;
+      } else if (c == '/') {
+        state_ = Declaration;  // an end tag holds no attribute
+      } else {
+        state_ = blank || c == '>' ? Text : TagName;
+      }
+      break;
+    case Bang: {
+      held_ += c;
+      static constexpr std::string_view kComment = "!--", kCdata = "![CDATA[";
+      tail_ = 0;
+      if (held_ == kComment) {
+        state_ = Comment;
+      } else if (held_ == kCdata) {
+        state_ = Cdata;
+      } else if (!kComment.starts_with(held_) && !kCdata.starts_with(held_)) {
+        state_ = c == '>' ? Text : Declaration;
+      }
+      break;
+    }
+    case Comment:
+    case Cdata:
+    case Pi:
+      tail_ = (tail_ << 8 | static_cast<unsigned char>(c)) & 0xFFFFFF;
+      if ((state_ == Comment && tail_ == Tail("-->")) || (state_ == Cdata && tail_ == Tail("]]>")) ||
+          (state_ == Pi && (tail_ & 0xFFFF) == ('?' << 8 | '>'))) {
+        state_ = Text;
+      }
+      break;
+    case Declaration:
+      if (c == '>') state_ = Text;
+      break;
+    case TagName:
+      if (c == '>') state_ = Text;
+      if (blank || c == '/') state_ = Attributes;
+      break;
+    case Attributes:
+      if (c == '>') {
+        state_ = Text;
+      } else if (!blank && c != '/') {
+        held_.assign(1, c);
+        state_ = AttributeName;
+      }
+      break;
+    case AttributeName:
+    case AfterName:
+      if (c == '=') {
+        if (state_ == AttributeName) name_ = held_;
+        state_ = BeforeValue;
+      } else if (c == '>') {
+        state_ = Text;
+      } else if (c == '/') {
+        state_ = Attributes;
+      } else if (blank) {
+        if (state_ == AttributeName) name_ = held_;
+        state_ = AfterName;
+      } else if (state_ == AfterName) {
+        held_.assign(1, c);  // the last name had no value
+        state_ = AttributeName;
+      } else if (held_.size() < kMaxValue) {
+        held_ += c;
+      }
+      break;
+    case BeforeValue:
+      if (c == '"' || c == '\'') {
+        quote_ = c;
+        held_.clear();
+        state_ = Value;
+      } else if (c == '>') {
+        state_ = Text;
+      } else if (!blank) {
+        state_ = Unquoted;
+      }
+      break;
+    case Value:
+      if (c != quote_) {
+        if (held_.size() < kMaxValue) held_ += c;
+        break;
+      }
+      if (const std::size_t colon = name_.rfind(':');
+          name_.compare(colon == std::string::npos ? 0 : colon + 1, std::string::npos, "href") == 0 && !held_.empty() &&
+          held_[0] == '#') {
+        Targets.push_back(IdInUtf8(held_.substr(1), charset_));
+      }
+      state_ = Attributes;
+      break;
+    case Unquoted:
+      if (c == '>') state_ = Text;
+      if (blank) state_ = Attributes;
+      break;
+  }
+}
+
+bool ReadBookReferences(const std::string& path, tBookReferences& out) {
+  out = {};
+  tDiskRead book(path);
+  if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
+  const tCharset charset = DeclaredCharset(reinterpret_cast<const char*>(book.Window), book.WindowLength);
+  // The elements, named as the listing names them.
+  tElementScan scan(book);
+  tEntryNames names;
+  while (scan.Next()) {
+    const tStartTag tag = ReadStartTag(scan.TagText);
+    if (const std::string name = ReportedName(tag.Id, charset); !name.empty()) {
+      out.Elements.push_back({names.Take(name), IdInUtf8(tag.Id, charset)});
+    } else if (!scan.Closed) {
+      break;
+    }
+  }
+  // The references, in one more pass over the whole book.
+  tReferenceScan references(charset);
+  book.SeekTo(0);
+  while (!book.Eof) {
+    references.Feed(reinterpret_cast<const char*>(book.Here()), book.Ahead());
+    book.Skip(book.Ahead());
+  }
+  out.Targets = std::move(references.Targets);
+  return !book.ShortRead;
+}

@@ -1,0 +1,62 @@
+// What a book's text refers to, read the way XML software reads it: every
+// attribute whose local name is "href" (any prefix, either quote, blanks
+// around "="), in any start tag outside comments, CDATA sections and
+// processing instructions, whose value starts with "#". The delete warning of
+// the command-line host and its markings of covers and unused images are
+// built on this one reading.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "textutil/Charset.h"
+
+// Finds references in bytes fed in order, in pieces of any size.
+class tReferenceScan {
+ public:
+  explicit tReferenceScan(tCharset charset) : charset_(charset) {}
+  void Feed(const char* bytes, std::size_t n);
+  // The id each reference names (the value after "#"), in text order,
+  // decoded as IdInUtf8 decodes ids.
+  std::vector<std::string> Targets;
+
+ private:
+  enum tState {
+    Text,
+    Lt,
+    Bang,
+    Comment,
+    Cdata,
+    Declaration,
+    Pi,
+    TagName,
+    Attributes,
+    AttributeName,
+    AfterName,
+    BeforeValue,
+    Value,
+    Unquoted
+  };
+  void Step(char c);
+
+  tCharset charset_;
+  tState state_ = Text;
+  std::string held_;  // the markup start read so far, an attribute's name, or its value
+  std::string name_;  // the attribute whose value is read
+  char quote_ = 0;
+  unsigned tail_ = 0;  // the last bytes of a comment, CDATA or processing instruction, as a shift register
+};
+
+// A book's elements and the references its text makes to them.
+struct tBookReferences {
+  struct tElement {
+    std::string Name;  // as the listing names it
+    std::string Id;    // as IdInUtf8 gives it
+  };
+  std::vector<tElement> Elements;    // in book order
+  std::vector<std::string> Targets;  // as tReferenceScan gives them
+};
+
+// Reads the book at path; false when it cannot be read.
+bool ReadBookReferences(const std::string& path, tBookReferences& out);

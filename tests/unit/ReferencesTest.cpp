@@ -1,0 +1,28 @@
+#include <gtest/gtest.h>
+
+#include "format/References.h"
+
+namespace {
+
+std::vector<std::string> Targets(const std::string& text, std::size_t piece, tCharset charset = tCharset::Utf8) {
+  tReferenceScan scan(charset);
+  for (std::size_t at = 0; at < text.size(); at += piece)
+    scan.Feed(text.data() + at, std::min(piece, text.size() - at));
+  return scan.Targets;
+}
+
+}  // namespace
+
+TEST(References, AreReadAsXmlReadsThemInPiecesOfAnySize) {
+  const std::string text =
+      "<?xml version=\"1.0\"?><?pi <a l:href=\"#pi\"?><!DOCTYPE x><FictionBook>"
+      "<image l:href=\"#a.png\"/><image xlink:href = '#b&amp;c.png' /><a href=\"#n&#1099;\" type=\"note\">x</a>"
+      "<!-- <image l:href=\"#comment\"/> --><![CDATA[<image l:href=\"#cdata\"/>]]>"
+      "<image l:hrefs=\"#not\" href=\"http://x/#not\" l:href=\"#\xD1\x8B.png\"/><p>a > b</p>"
+      "<image l:href=\"#broken <image l:href=\"#after.png\"/></FictionBook>";
+  const std::vector<std::string> expected = {"a.png", "b&c.png", "n\xD1\x8B", "\xD1\x8B.png", "after.png"};
+  for (std::size_t piece : {text.size(), std::size_t{1}, std::size_t{7}}) EXPECT_EQ(Targets(text, piece), expected);
+  // Read in the book's encoding: windows-1251 0xFB is U+044B.
+  EXPECT_EQ(Targets("<image l:href=\"#\xFB.png\"/>", 3, tCharset::Windows1251),
+            std::vector<std::string>{"\xD1\x8B.png"});
+}
