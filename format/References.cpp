@@ -13,6 +13,12 @@ namespace {
 // No id is longer; a longer value is no reference worth keeping whole.
 constexpr std::size_t kMaxValue = 1 << 16;
 
+// The name without its prefix.
+std::string_view LocalName(std::string_view name) {
+  const std::size_t colon = name.rfind(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
 constexpr unsigned Tail(const char (&s)[4]) {
   return static_cast<unsigned char>(s[0]) << 16 | static_cast<unsigned char>(s[1]) << 8 |
          static_cast<unsigned char>(s[2]);
@@ -54,9 +60,22 @@ void tReferenceScan::Step(char c) {
         tail_ = 0;
         state_ = Pi;
       } else if (c == '/') {
-        state_ = Declaration;  // an end tag holds no attribute
+        tag_.clear();
+        state_ = EndTag;
+      } else if (blank || c == '>') {
+        state_ = Text;
       } else {
-        state_ = blank || c == '>' ? Text : TagName;
+        tag_.assign(1, c);
+        slash_ = false;
+        state_ = TagName;
+      }
+      break;
+    case EndTag:
+      if (c == '>') {
+        EndTagEnds();
+        state_ = Text;
+      } else if (!blank && tag_.size() < kMaxValue) {
+        tag_ += c;
       }
       break;
     case Bang: {
@@ -85,13 +104,22 @@ void tReferenceScan::Step(char c) {
       if (c == '>') state_ = Text;
       break;
     case TagName:
-      if (c == '>') state_ = Text;
-      if (blank || c == '/') state_ = Attributes;
+      if (c == '>') {
+        TagEnds(false);
+      } else if (blank || c == '/') {
+        slash_ = c == '/';
+        state_ = Attributes;
+      } else if (tag_.size() < kMaxValue) {
+        tag_ += c;
+      }
       break;
     case Attributes:
       if (c == '>') {
-        state_ = Text;
-      } else if (!blank && c != '/') {
+        TagEnds(slash_);
+      } else if (c == '/') {
+        slash_ = true;
+      } else if (!blank) {
+        slash_ = false;
         held_.assign(1, c);
         state_ = AttributeName;
       }
@@ -102,8 +130,9 @@ void tReferenceScan::Step(char c) {
         if (state_ == AttributeName) name_ = held_;
         state_ = BeforeValue;
       } else if (c == '>') {
-        state_ = Text;
+        TagEnds(false);
       } else if (c == '/') {
+        slash_ = true;
         state_ = Attributes;
       } else if (blank) {
         if (state_ == AttributeName) name_ = held_;
@@ -121,7 +150,7 @@ void tReferenceScan::Step(char c) {
         held_.clear();
         state_ = Value;
       } else if (c == '>') {
-        state_ = Text;
+        TagEnds(false);
       } else if (!blank) {
         state_ = Unquoted;
       }
@@ -131,18 +160,42 @@ void tReferenceScan::Step(char c) {
         if (held_.size() < kMaxValue) held_ += c;
         break;
       }
-      if (const std::size_t colon = name_.rfind(':');
-          name_.compare(colon == std::string::npos ? 0 : colon + 1, std::string::npos, "href") == 0 && !held_.empty() &&
-          held_[0] == '#') {
+      if (LocalName(name_) == "href" && !held_.empty() && held_[0] == '#') {
         Targets.push_back(IdInUtf8(held_.substr(1), charset_));
+        // The first image of a cover page; a source book's cover page is
+        // that book's, not this one's.
+        if (coverpage_ > 0 && srcTitleInfo_ > 0 && !HasSourceCover) {
+          HasSourceCover = true;
+          SourceCover = Targets.back();
+        } else if (coverpage_ > 0 && titleInfo_ > 0 && srcTitleInfo_ == 0 && !HasCover) {
+          HasCover = true;
+          Cover = Targets.back();
+        }
       }
+      slash_ = false;
       state_ = Attributes;
       break;
     case Unquoted:
-      if (c == '>') state_ = Text;
+      if (c == '>') TagEnds(false);
       if (blank) state_ = Attributes;
       break;
   }
+}
+
+void tReferenceScan::TagEnds(bool closesItself) {
+  state_ = Text;
+  if (closesItself) return;
+  const std::string_view name = LocalName(tag_);
+  if (name == "title-info") ++titleInfo_;
+  if (name == "src-title-info") ++srcTitleInfo_;
+  if (name == "coverpage") ++coverpage_;
+}
+
+void tReferenceScan::EndTagEnds() {
+  const std::string_view name = LocalName(tag_);
+  if (name == "title-info" && titleInfo_ > 0) --titleInfo_;
+  if (name == "src-title-info" && srcTitleInfo_ > 0) --srcTitleInfo_;
+  if (name == "coverpage" && coverpage_ > 0) --coverpage_;
 }
 
 bool ReadBookReferences(const std::string& path, tBookReferences& out) {
@@ -169,5 +222,9 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out) {
     book.Skip(book.Ahead());
   }
   out.Targets = std::move(references.Targets);
+  out.HasCover = references.HasCover;
+  out.HasSourceCover = references.HasSourceCover;
+  out.Cover = std::move(references.Cover);
+  out.SourceCover = std::move(references.SourceCover);
   return !book.ShortRead;
 }

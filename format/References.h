@@ -1,9 +1,11 @@
 // What a book's text refers to, read the way XML software reads it: every
 // attribute whose local name is "href" (any prefix, either quote, blanks
 // around "="), in any start tag outside comments, CDATA sections and
-// processing instructions, whose value starts with "#". The delete warning of
-// the command-line host and its markings of covers and unused images are
-// built on this one reading.
+// processing instructions, whose value starts with "#". The book's cover is
+// the first such reference inside <coverpage> in <title-info>; the source
+// book's, the same in <src-title-info> (elements known by their local names).
+// The delete warning of the command-line host and its markings of covers and
+// unused images are built on this one reading.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +22,9 @@ class tReferenceScan {
   // The id each reference names (the value after "#"), in text order,
   // decoded as IdInUtf8 decodes ids.
   std::vector<std::string> Targets;
+  // The covers' references, when the book has them.
+  bool HasCover = false, HasSourceCover = false;
+  std::string Cover, SourceCover;
 
  private:
   enum tState {
@@ -36,10 +41,19 @@ class tReferenceScan {
     AfterName,
     BeforeValue,
     Value,
-    Unquoted
+    Unquoted,
+    EndTag
   };
   void Step(char c);
+  // A start tag has ended; its name is in tag_.
+  void TagEnds(bool closesItself);
+  // An end tag has ended; its name is in tag_.
+  void EndTagEnds();
 
+  // How deep the scan stands in each element that says where a cover is.
+  int titleInfo_ = 0, srcTitleInfo_ = 0, coverpage_ = 0;
+  std::string tag_;     // the name of the tag being read
+  bool slash_ = false;  // the last byte of markup outside a value was "/"
   tCharset charset_;
   tState state_ = Text;
   std::string held_;  // the markup start read so far, an attribute's name, or its value
@@ -56,6 +70,8 @@ struct tBookReferences {
   };
   std::vector<tElement> Elements;    // in book order
   std::vector<std::string> Targets;  // as tReferenceScan gives them
+  bool HasCover = false, HasSourceCover = false;
+  std::string Cover, SourceCover;  // as tReferenceScan gives them
 };
 
 // Reads the book at path; false when it cannot be read.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "format/ContentType.h"
@@ -77,6 +78,37 @@ bool CopyToStdout(const std::string& path) {
   return std::fflush(stdout) == 0;
 }
 
+// Marks the cover, the source book's cover and the entries the text refers
+// to nowhere; gives each reference to an id no element has, once, in text
+// order (a dangling cover included).
+std::vector<std::string> MarkReferences(const std::string& book, std::vector<tListed>& entries) {
+  tBookReferences refs;
+  if (!ReadBookReferences(book, refs)) return {};
+  std::map<std::string, std::string> idOf;  // by name
+  std::set<std::string> ids;
+  for (const auto& e : refs.Elements) {
+    idOf[e.Name] = e.Id;
+    ids.insert(e.Id);
+  }
+  const std::set<std::string> shown(refs.Targets.begin(), refs.Targets.end());
+  // The first element of an id is the one a reference shows.
+  std::set<std::string> marked;
+  for (tListed& entry : entries) {
+    const auto it = idOf.find(entry.Name);
+    if (it == idOf.end()) continue;
+    const bool first = marked.insert(it->second).second;
+    entry.Cover = first && refs.HasCover && refs.Cover == it->second;
+    entry.SourceCover = first && !entry.Cover && refs.HasSourceCover && refs.SourceCover == it->second;
+    entry.Referenced = first && shown.count(it->second) != 0;
+  }
+  std::vector<std::string> dangling;
+  std::set<std::string> told;
+  for (const std::string& target : refs.Targets) {
+    if (ids.count(target) == 0 && told.insert(target).second) dangling.push_back(target);
+  }
+  return dangling;
+}
+
 }  // namespace
 
 int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
@@ -99,12 +131,18 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
     entry.Type = kind.Label.empty() ? "unknown" : std::string(kind.Label);
     std::error_code ec;
     fs::remove(file, ec);
+    entry.Damage = rc == E_BAD_ARCHIVE ? "cut" : rc == E_BAD_DATA ? "damaged" : "";
     entries.push_back(entry);
     return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, "the listing", rc);
   });
   if (status && entries.empty()) return status;
   if (CheckBook(plugin, tell, o.Book, !entries.empty()) != 0) return 1;
-  if (!WriteOut(o.Json ? JsonListing(entries, o.Long) : PlainListing(entries, o.Long))) {
+  std::vector<std::string> dangling;
+  if (o.Long || o.Json) dangling = MarkReferences(o.Book, entries);
+  if (o.Json) {
+    for (const std::string& d : dangling) tell.Warn(o.Book + ": the text shows #" + d + ", which no image has");
+  }
+  if (!WriteOut(o.Json ? JsonListing(entries, o.Long) : PlainListing(entries, o.Long, dangling))) {
     return tell.Fail("cannot write the listing");
   }
   return status;

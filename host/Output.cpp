@@ -54,7 +54,11 @@ std::string JsonEntry(const tListed& e, bool withDetails) {
     }
     entry += "\"";
   }
+  entry += std::string(", \"cover\": ") + (e.Cover ? "true" : "false") +
+           ", \"source_cover\": " + (e.SourceCover ? "true" : "false") +
+           ", \"referenced\": " + (e.Referenced ? "true" : "false");
   if (withDetails) entry += ", \"size\": " + std::to_string(e.Size) + ", \"type\": " + JsonString(e.Type, valid);
+  if (withDetails && !e.Damage.empty()) entry += ", \"damage\": " + JsonString(e.Damage, valid);
   return entry + "}";
 }
 
@@ -69,12 +73,14 @@ std::string PadRight(const std::string& s, std::size_t width) {
 }
 }  // namespace
 
-std::string PlainListing(const std::vector<tListed>& entries, bool withDetails) {
+std::string PlainListing(const std::vector<tListed>& entries, bool withDetails,
+                         const std::vector<std::string>& dangling) {
   std::string out;
   std::uintmax_t total = 0;
   for (const tListed& e : entries) {
     if (withDetails) {
-      out += PadLeft(std::to_string(e.Size), 12) + "  " + PadRight(e.Type, 8);
+      const char* mark = e.Cover ? "cover" : e.SourceCover ? "src-cover" : !e.Referenced ? "unused" : "";
+      out += PadLeft(std::to_string(e.Size), 12) + "  " + PadRight(e.Type, 8) + PadRight(mark, 10);
       total += e.Size;
     }
     out += e.Name + "\n";
@@ -82,6 +88,7 @@ std::string PlainListing(const std::vector<tListed>& entries, bool withDetails) 
   if (withDetails) {
     out += PadLeft(std::to_string(total), 12) + "  " + std::to_string(entries.size()) +
            (entries.size() == 1 ? " entry\n" : " entries\n");
+    for (const std::string& d : dangling) out += "no image for #" + d + "\n";
   }
   return out;
 }

@@ -7,18 +7,26 @@
 #include <string>
 #include <vector>
 
-// One entry of a listing; size and type are known in a long listing only.
+// One entry of a listing; size, type and damage are known in a long listing
+// only, the markings in long and JSON listings.
 struct tListed {
   std::string Name;
   std::uintmax_t Size = 0;
-  std::string Type;  // "PNG", ..., "unknown"
+  std::string Type;    // "PNG", ..., "unknown"
+  std::string Damage;  // "cut" (the book ends inside it), "damaged", or none
+  bool Cover = false;
+  bool SourceCover = false;  // the source book's cover, where it is not the book's
+  bool Referenced = true;    // the text refers to it
 };
 
-// One name a line, as its bytes; with long, size and type before it and a
-// total line after.
-std::string PlainListing(const std::vector<tListed>& entries, bool withDetails);
+// One name a line, as its bytes; with long, size, type and a marking (cover,
+// src-cover, unused) before it, then a total line, then a line for each
+// reference to an id no element has (dangling, in text order).
+std::string PlainListing(const std::vector<tListed>& entries, bool withDetails,
+                         const std::vector<std::string>& dangling = {});
 // A JSON array of objects, always valid UTF-8: "name", where the name is not
-// UTF-8 also "hex" (its exact bytes), and with details "size" and "type".
+// UTF-8 also "hex" (its exact bytes), "cover", "source_cover" and
+// "referenced", and with details "size", "type" and, when damaged, "damage".
 std::string JsonListing(const std::vector<tListed>& entries, bool withDetails);
 
 // Shows how far a long walk has come, on a terminal only.

@@ -375,11 +375,13 @@ class TarHabits(SampleCopy):
         plain = self.run_host("list", "book.fb2").stdout
         self.assertEqual(plain, b"cover.png\nchart.png\nrings.png\nnotes.txt\n")
         rows = self.run_host("list", "-l", "book.fb2").stdout.decode().splitlines()
-        self.assertEqual([r.split() for r in rows[:3]], [[str(len(drawn[n])), "PNG", n] for n in drawn])
-        self.assertEqual(rows[3].split(), ["11", "unknown", "notes.txt"])
+        self.assertEqual([r.split() for r in rows[:3]],
+                         [[str(len(drawn[n])), "PNG"] + (["cover"] if n == "cover.png" else []) + [n] for n in drawn])
+        self.assertEqual(rows[3].split(), ["11", "unknown", "unused", "notes.txt"])
         self.assertEqual(rows[4].split(), [str(sum(map(len, drawn.values())) + 11), "4", "entries"])
         listing = json.loads(self.run_host("list", "--json", "--long", "book.fb2").stdout)
-        self.assertEqual(listing[1], {"name": "chart.png", "size": len(drawn["chart.png"]), "type": "PNG"})
+        self.assertEqual(listing[1], {"name": "chart.png", "cover": False, "source_cover": False, "referenced": True,
+                                      "size": len(drawn["chart.png"]), "type": "PNG"})
         self.assertEqual(sorted(os.listdir(self.dir)), ["book.fb2", "notes.txt"], "nothing left behind")
         out = self.run_host("extract", "-O", "book.fb2", "chart.png", "cover.png").stdout
         self.assertEqual(out, drawn["cover.png"] + drawn["chart.png"], "book order, nothing else")
@@ -520,6 +522,31 @@ class EditsKeepReferences(HostCase):
         # An id the book holds twice: one copy gone, the other still shows.
         self.write("b.fb2", self.book("utf-8", ["x.png", "x.png"]))
         self.assertNotIn(b"still shown", self.run_host("delete", "b.fb2", "x.png").stderr)
+
+
+class Markings(HostCase):
+    def test_long_and_json_listings_mark_covers_unused_images_and_missing_ones(self):
+        text = ('<description><title-info><coverpage><image xlink:href="#обложка.png"/></coverpage></title-info>'
+                '<src-title-info><coverpage><image l:href="#orig.png"/></coverpage></src-title-info></description>'
+                '<body><image l:href="#pic.png"/><image l:href="#gone.png"/></body>')
+        ids = ["обложка.png", "orig.png", "pic.png", "pic.png", "spare.png"]
+        for encoding in ("utf-8", "windows-1251"):
+            head = (f'<?xml version="1.0" encoding="{encoding}"?>\r\n<FictionBook '
+                    'xmlns:l="http://www.w3.org/1999/xlink" xmlns:xlink="http://www.w3.org/1999/xlink">')
+            body = "".join(f'<binary id="{i}">QUJD</binary>' for i in ids) + '<binary id="cut.png">QUJD<p/></binary>'
+            self.write("b.fb2", (head + text + body + "</FictionBook>").encode(encoding))
+            names = self.names("b.fb2")
+            listing = json.loads(self.run_host("list", "-l", "--json", "b.fb2", expect=1).stdout)
+            marks = [(e["cover"], e["source_cover"], e["referenced"], e.get("damage")) for e in listing]
+            self.assertEqual(marks, [(True, False, True, None), (False, True, True, None), (False, False, True, None),
+                                     (False, False, False, None), (False, False, False, None),
+                                     (False, False, False, "damaged")], encoding)
+            out = self.run_host("list", "-l", "b.fb2", expect=1).stdout.decode("utf-8", "surrogateescape")
+            lines = out.splitlines()
+            self.assertEqual([line[22:32].strip() for line in lines[:6]],
+                             ["cover", "src-cover", "", "unused", "unused", "unused"], encoding)
+            self.assertTrue(lines[0].endswith(names[0]))
+            self.assertEqual(lines[7:], ["no image for #gone.png"], encoding)
 
 
 class AddDelete(SampleCopy):

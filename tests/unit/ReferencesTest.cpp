@@ -26,3 +26,18 @@ TEST(References, AreReadAsXmlReadsThemInPiecesOfAnySize) {
   EXPECT_EQ(Targets("<image l:href=\"#\xFB.png\"/>", 3, tCharset::Windows1251),
             std::vector<std::string>{"\xD1\x8B.png"});
 }
+
+TEST(References, TheCoverIsTheFirstImageOfTheTitlesCoverPage) {
+  auto scan = [](const std::string& text) {
+    tReferenceScan s(tCharset::Utf8);
+    for (char c : text) s.Feed(&c, 1);
+    return std::make_pair(s.HasCover ? s.Cover : "-", s.HasSourceCover ? s.SourceCover : "-");
+  };
+  EXPECT_EQ(scan("<fb:title-info><coverpage/><!-- <coverpage><image l:href=\"#c0\"/></coverpage> -->"
+                 "<fb:coverpage><image l:href=\"#c1\"/><image l:href=\"#c2\"/></fb:coverpage></fb:title-info>"
+                 "<src-title-info><coverpage><image l:href=\"#s1\"/></coverpage></src-title-info>"),
+            std::make_pair(std::string("c1"), std::string("s1")));
+  EXPECT_EQ(scan("<title-info><coverpage></coverpage></title-info><coverpage><image l:href=\"#x\"/></coverpage>"),
+            std::make_pair(std::string("-"), std::string("-")))
+      << "a cover page outside the title's is none";
+}
