@@ -11,6 +11,8 @@ struct tStartTag {
   std::string Id;
   // The tag ends with "/": the element has no content or end tag of its own.
   bool ClosesItself = false;
+  // The content-type attribute's value, as the id's.
+  std::string ContentType;
 };
 
 // Reads the bytes of a start tag from "<binary" up to, not including, its

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "format/ContentType.h"
+#include "format/Inspection.h"
 #include "format/References.h"
 #include "host/Output.h"
 #include "host/Patterns.h"
@@ -154,6 +155,10 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
     // Said once, not once for every entry.
     std::error_code ec;
     if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) return tell.Fail(dir + ": not a folder");
+    // As unzip -d and 7z -o do: a folder that is not there is made, with its parents.
+    if (!fs::exists(dir, ec) && !fs::create_directories(dir, ec) && ec) {
+      return tell.Fail("cannot make the folder " + dir + ": " + ec.message());
+    }
     if (std::string why = FolderProblem(dir, 0); !why.empty()) return tell.Fail(why);
   }
   if (dir.empty() || !IsSeparator(dir.back())) dir += SystemPathRules().Separator;
@@ -267,6 +272,81 @@ int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& 
     }
   }
   return 0;
+}
+
+namespace {
+
+// How an entry's reading ended, in words; empty when it is whole.
+std::string DamageOf(const tContentEnd& end) {
+  std::string why;
+  auto add = [&](bool yes, const char* what) {
+    if (yes) why += (why.empty() ? "" : ", ") + std::string(what);
+  };
+  add(end.Cut, "cut off by the end of the book");
+  add(end.Foreign, "not base64");
+  add(end.AfterEnd, "symbols after its end");
+  add(end.Stray, "stopped by a stray tag");
+  add(end.Lone, "one symbol too many");
+  return why;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return s;
+}
+
+// Whether the bytes are the kind of image the element says; empty when they
+// are.
+std::string KindProblem(const tEntryFacts& e) {
+  const tImageKind kind = SniffImage(e.Head);
+  const std::string labelled = e.ContentType.empty() ? "no content type" : "labelled " + e.ContentType;
+  if (kind.Label.empty()) return "holds no image (" + labelled + ")";
+  std::string type = Lower(e.ContentType);
+  if (type == "image/jpg") type = "image/jpeg";
+  if (type != kind.ContentType) return labelled + ", holds " + std::string(kind.Label);
+  return {};
+}
+
+// Tests one book; 0 when it is whole, 1 when it is not, or cannot be read.
+int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& book) {
+  if (std::string why = FileProblem(book, false); !why.empty()) return tell.Fail(book + ": " + why);
+  std::vector<tEntryFacts> entries;
+  if (!InspectBook(book, entries)) return tell.Fail(book + ": cannot be read to its end");
+  if (entries.empty() && CheckBook(plugin, tell, book, false) != 0) return 1;
+  std::string out;
+  std::size_t damaged = 0;
+  std::set<std::string> ids;
+  for (const tEntryFacts& e : entries) {
+    if (std::string why = DamageOf(e.End); !why.empty()) {
+      out += book + ": " + e.Name + ": " + why + "\n";
+      ++damaged;
+    } else if (std::string kind = KindProblem(e); !kind.empty()) {
+      out += book + ": " + e.Name + ": " + kind + "\n";
+    }
+  }
+  tBookReferences refs;
+  if (ReadBookReferences(book, refs)) {
+    for (const auto& e : refs.Elements) ids.insert(e.Id);
+    std::set<std::string> told;
+    for (const std::string& target : refs.Targets) {
+      if (ids.count(target) == 0 && told.insert(target).second) {
+        out += book + ": the text shows #" + target + ", which no image has\n";
+      }
+    }
+  }
+  const std::string count = std::to_string(entries.size()) + (entries.size() == 1 ? " image" : " images");
+  out += book + ": " +
+         (damaged == 0 ? "whole (" + count + ")" : std::to_string(damaged) + " of " + count + " damaged") + "\n";
+  if (!WriteOut(out)) return tell.Fail("cannot write the report");
+  return damaged == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int Test(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& books) {
+  int status = 0;
+  for (const std::string& book : books) status |= TestBook(plugin, tell, book);
+  return status;
 }
 
 int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& files) {

@@ -36,4 +36,9 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
 int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o);
 int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o);
 int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& files);
+// Decodes every entry of each book, writing nothing, and tells per book
+// whether it is whole or which entries are damaged and how; entries whose
+// bytes are not the kind their element says, and references to images the
+// book lacks, are named too. 1 when any entry is damaged.
+int Test(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& books);
 int Caps(const PluginLoader& plugin);

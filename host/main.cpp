@@ -142,8 +142,9 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   tListOptions list;
+  std::vector<std::string> listed;
   CLI::App* cList = app.add_subcommand("list", "print the entries, one name a line, in book order");
-  cList->add_option("BOOK", list.Book, "the book")->required();
+  cList->add_option("BOOK", listed, "the books (a heading line before each when there are several)")->required();
   cList->add_flag("--json", list.Json, "a JSON array of objects with a name (and, with -l, size and type)");
   cList->add_flag("-l,--long", list.Long, "each entry's size in bytes and type of image, and a total");
 
@@ -164,6 +165,10 @@ int main(int argc, char** argv) {
   CLI::App* cDelete = app.add_subcommand("delete", "remove the named entries (names as list prints them)");
   cDelete->add_option("BOOK", del.Book, "the book")->required();
   cDelete->add_option("NAME", del.Patterns, "entry names or shell patterns ('*.png')")->required();
+
+  std::vector<std::string> test;
+  CLI::App* cTest = app.add_subcommand("test", "decode every entry, writing nothing, and tell what is damaged");
+  cTest->add_option("BOOK", test, "the books")->required();
 
   std::vector<std::string> detect;
   CLI::App* cDetect = app.add_subcommand("detect", "tell whether each file is recognised as a book");
@@ -201,11 +206,23 @@ int main(int argc, char** argv) {
 
   PluginLoader plugin;
   if (int rc = LoadPlugin(plugin, tell, pluginPath); rc != 0) return rc;
-  if (cList->parsed()) return List(plugin, tell, list);
+  if (cList->parsed()) {
+    if (list.Json && listed.size() > 1) return Usage("--json lists one book at a time");
+    int status = 0;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      // As head does with several files.
+      if (listed.size() > 1) std::printf("%s==> %s <==\n", i ? "\n" : "", listed[i].c_str());
+      std::fflush(stdout);
+      list.Book = listed[i];
+      status |= List(plugin, tell, list);
+    }
+    return status;
+  }
   if (cExtract->parsed()) return Extract(plugin, tell, extract);
   if (cAdd->parsed()) return Add(plugin, tell, add);
   if (cDelete->parsed()) return Delete(plugin, tell, del);
   if (cDetect->parsed()) return Detect(plugin, tell, detect);
+  if (cTest->parsed()) return Test(plugin, tell, test);
   if (cCaps->parsed()) return Caps(plugin);
   return Usage("no command given");
 }

@@ -7,7 +7,7 @@ _fb2pack() {
   else
     cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} words=("${COMP_WORDS[@]}") cword=$COMP_CWORD
   fi
-  local commands="list extract add delete detect caps help"
+  local commands="list extract add delete test detect caps help"
   local i command="" plugin=() book="" positional=0
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
@@ -32,7 +32,7 @@ _fb2pack() {
   case $command in
     list) COMPREPLY=($(compgen -W "--json -l --long --help" -- "$cur")) ;;
     extract) COMPREPLY=($(compgen -W "-C --directory -O --to-stdout -k --keep-old-files --help" -- "$cur")) ;;
-    delete|add|detect) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
+    delete|add|test|detect) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac
   [[ $cur == -* ]] && return

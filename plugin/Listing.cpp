@@ -8,6 +8,7 @@
 #include "CharHandlers/CharHandlers.h"
 #include "format/BookFormat.h"
 #include "format/ElementScan.h"
+#include "format/EntryContent.h"
 #include "format/EntryName.h"
 #include "format/StartTag.h"
 #include "plugin/Operations.h"
@@ -21,27 +22,6 @@ void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
   std::size_t n = value.size() < kHeaderNameSize - 1 ? value.size() : kHeaderNameSize - 1;
   std::memcpy(field, value.data(), n);
   field[n] = '\0';
-}
-
-// The bytes from the reader's position up to the next '<' in its window, in
-// bulk; the whole rest of the window when there is none (found then false).
-std::uint32_t SpanToLt(const tDiskRead& book, bool& found) {
-  const std::uint8_t* here = book.Here();
-  const std::uint32_t ahead = book.Ahead();
-  const void* lt = std::memchr(here, kContentEnd, ahead);
-  found = lt != nullptr;
-  return found ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
-}
-
-// True when the bytes at the reader's position start text; the reader stays
-// where it is.
-bool StartsHere(tDiskRead& book, std::string_view text) {
-  if (book.Ahead() >= text.size()) return std::memcmp(book.Here(), text.data(), text.size()) == 0;
-  const std::uint32_t at = book.Pos;
-  bool same = true;
-  for (std::size_t i = 0; i < text.size() && same; ++i, book.Next()) same = !book.Eof && book.Ch == text[i];
-  book.SeekTo(at);
-  return same;
 }
 
 }  // namespace
@@ -71,46 +51,18 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   // The destination is replaced, never appended to, and only once the whole
   // entry has been written.
   tFileWrite writer(dest, tFileWrite::Replacing);
-  // The content is whatever follows the start tag up to the next '<', a tag
-  // that closes itself included (as a rule only a line break then): reading
-  // takes bytes as they lie, while a removal takes only the element itself
-  // (ElementEnd).
-  while (!book.Eof && book.Ch != kTagEnd) book.Next();
-  // A book that ends before its content does (inside the start tag, or with
-  // no '<' after the content) was cut short: what decodes is kept, and the
-  // damage is told.
-  bool cut = book.Eof;
-  book.Next();
-  // The content runs to the next '<'. It is decoded a window at a time, so
-  // an entry of any size needs no more memory than one window's bytes.
-  tBase64Decoder decoder;
-  std::vector<char> decoded(tBase64Decoder::MaxOutput(tDiskRead::kWindowSize));
-  bool ended = false;
-  while (!book.Eof) {
-    const std::uint32_t span = SpanToLt(book, ended);
-    if (writer.Status == 0) {
-      writer.PutBytes(decoded.data(), decoder.Feed(reinterpret_cast<const char*>(book.Here()), span, decoded.data()));
-    }
-    book.Skip(span);
-    if (ended) break;
-  }
-  cut = cut || !ended;
-  if (writer.Status == 0) {
-    char tail[2];
-    writer.PutBytes(tail, decoder.Finish(tail));
-  }
-  // The content of an element with an end tag stops at that tag; a comment,
-  // CDATA or any other tag there has cut it short. (One that closes itself
-  // has no content: what follows it is read as it always was.)
-  const bool stray = ended && !book.EntryClosesItself && !StartsHere(book, kBinaryEndStart);
+  const tContentEnd end = ReadEntryContent(book, book.EntryClosesItself, [&](const char* bytes, std::size_t n) {
+    if (writer.Status == 0) writer.PutBytes(bytes, n);
+  });
   if (writer.Status == -1) return E_ECREATE;
   switch (writer.Commit()) {
     case tFileWrite::Committed: break;
     case tFileWrite::NotWritten: return E_EWRITE;
     case tFileWrite::NotPlaced: return E_ECREATE;
   }
-  if (cut) return E_BAD_ARCHIVE;
-  if (stray || decoder.Damaged()) return E_BAD_DATA;
+  // Damage is told, and what decoded is kept.
+  if (end.Cut) return E_BAD_ARCHIVE;
+  if (end.Damaged()) return E_BAD_DATA;
   return E_SUCCESS;
 }
 

@@ -205,8 +205,8 @@ class HostNeverMisleads(SampleCopy):
         os.mkdir(self.path("out"))
         proc = self.run_host("extract", "long.fb2", "-C", "out", expect=1)
         self.assertIn(b"longer than", proc.stderr)
-        proc = self.run_host("extract", "book.fb2", "-C", "nowhere", expect=1)
-        self.assertIn(b"does not exist", proc.stderr)
+        proc = self.run_host("extract", "book.fb2", "-C", os.path.join("a.png", "sub"), expect=1)
+        self.assertIn(b"cannot make the folder", proc.stderr)
 
     def test_alike_names_damage_and_the_book_itself_are_told(self):
         self.write("alike.fb2", make_book([("a/b.png", b"AAA", 76, ""), ("a_b.png", b"BBB", 76, "")]))
@@ -354,7 +354,7 @@ class TarHabits(SampleCopy):
         self.run_host("extract", "-Cpics", "book.fb2", "cover.png")
         self.run_host("extract", "book.fb2", "--directory=pics", "chart.png")
         self.assertEqual(sorted(os.listdir(self.path("pics"))), ["chart.png", "cover.png"])
-        for args in (["extract", "book.fb2", "-Z", "x"], ["frobnicate"], [], ["list"], ["list", "a", "b"]):
+        for args in (["extract", "book.fb2", "-Z", "x"], ["frobnicate"], [], ["list"], ["list", "--json", "a", "b"]):
             err = self.run_host(*args, expect=2).stderr.decode()
             self.assertEqual(len(err.splitlines()), 2, args)
             self.assertIn("--help", err, args)
@@ -549,6 +549,38 @@ class Markings(HostCase):
             self.assertEqual(lines[7:], ["no image for #gone.png"], encoding)
 
 
+class TestCommand(HostCase):
+    def test_test_tells_each_book_whole_or_how_its_entries_are_damaged(self):
+        png = base64.b64encode(b"\x89PNG\r\n\x1a\n" + bytes(20)).decode()
+        head = '<?xml version="1.0"?><FictionBook xmlns:l="http://www.w3.org/1999/xlink"><p><image l:href="#gone"/></p>'
+        self.write("whole.fb2", (head + f'<binary id="a.png" content-type="image/jpeg">{png}</binary>'
+                                 '<binary id="t.txt" content-type="text/plain">QUJD</binary></FictionBook>').encode())
+        self.write("bad.fb2", (head + f'<binary id="ok.png" content-type="image/png">{png}</binary>'
+                               '<binary id="junk">@@QUJD</binary><binary id="after">QQ==QUJD</binary>'
+                               '<binary id="stray">QUJD<!-- x --></binary><binary id="cut">QUJD').encode())
+        self.write("plain.txt", b"no book")
+        proc = self.run_host("test", "whole.fb2")
+        self.assertEqual(proc.stdout.decode().splitlines(), [
+            "whole.fb2: a.png: labelled image/jpeg, holds PNG",
+            "whole.fb2: t.txt: holds no image (labelled text/plain)",
+            "whole.fb2: the text shows #gone, which no image has",
+            "whole.fb2: whole (2 images)"])
+        proc = self.run_host("test", "bad.fb2", "whole.fb2", expect=1)
+        lines = proc.stdout.decode().splitlines()
+        self.assertEqual([line for line in lines if line.startswith("bad.fb2: ") and "gone" not in line], [
+            "bad.fb2: junk: not base64", "bad.fb2: after: symbols after its end",
+            "bad.fb2: stray: stopped by a stray tag", "bad.fb2: cut: cut off by the end of the book",
+            "bad.fb2: 4 of 5 images damaged"])
+        self.assertEqual(lines[-1], "whole.fb2: whole (2 images)", "every book is tested")
+        self.assertIn(b"plain.txt: not an FB2 book", self.run_host("test", "plain.txt", expect=1).stderr)
+        self.assertIn(b"no such file", self.run_host("test", "missing.fb2", expect=1).stderr)
+        self.run_host("test", expect=2)
+        # Several books, as head lists several files.
+        out = self.run_host("list", "whole.fb2", "bad.fb2").stdout.decode().splitlines()
+        self.assertEqual(out[:4], ["==> whole.fb2 <==", "a.png", "t.txt", ""])
+        self.assertEqual(out[4], "==> bad.fb2 <==")
+
+
 class AddDelete(SampleCopy):
     def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
         rng = random.Random(7)
@@ -571,10 +603,8 @@ class AddDelete(SampleCopy):
         self.write("cover.png", b"new cover")
         self.run_host("add", "book.fb2", "cover.png")
         self.assertEqual(self.names("book.fb2"), ["cover.png", "chart.png", "rings.png"], "in its place")
-        self.run_host("extract", "book.fb2", "cover.png", "-C", "x", expect=1)
-        os.mkdir(self.path("x"))
-        self.run_host("extract", "book.fb2", "cover.png", "-C", "x")
-        self.assertEqual(self.read(os.path.join("x", "cover.png")), b"new cover")
+        self.run_host("extract", "book.fb2", "cover.png", "-C", os.path.join("x", "y"))  # made, as unzip -d does
+        self.assertEqual(self.read(os.path.join("x", "y", "cover.png")), b"new cover")
 
     def test_failures_leave_the_book_as_it_was_and_say_why(self):
         self.write("a.png", b"a")
