@@ -140,6 +140,8 @@ int main(int argc, char** argv) {
   app.add_option("--plugin", pluginPath, "the plug-in to load (default: the one beside this program)");
   app.add_flag("-v,--verbose", tell.Verbose, "add the plug-in's result codes to messages");
   app.require_subcommand(1);
+  // Global options after the command too: a command passes what it does not know to the program.
+  app.fallthrough();
 
   tListOptions list;
   std::vector<std::string> listed;
@@ -180,6 +182,17 @@ int main(int argc, char** argv) {
   CLI::App* cHelp = app.add_subcommand("help", "print this help, or a command's");
   cHelp->add_option("COMMAND", helpOn, "the command to tell of");
 
+  // The first word that is no option names the command; one that names none is told as such.
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--plugin") {
+      ++i;
+    } else if (args[i].empty() || args[i][0] != '-') {
+      bool known = false;
+      for (const CLI::App* c : app.get_subcommands({})) known = known || c->check_name(args[i]);
+      if (!known) return Usage("unknown command " + args[i]);
+      break;
+    }
+  }
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     app.parse(reversed);

@@ -350,6 +350,8 @@ class TarHabits(SampleCopy):
         self.assertIn("-x.png", self.names("book.fb2"))
         plugin = os.path.join(os.path.abspath(ARGS.build), ARGS.plugin)
         self.run_host(f"--plugin={plugin}", "list", "book.fb2")
+        self.run_host("list", "book.fb2", "-v", "--plugin", plugin)  # global options after the command too
+        self.assertIn(b"unknown command lst", self.run_host("lst", "book.fb2", expect=2).stderr)
         os.mkdir(self.path("pics"))
         self.run_host("extract", "-Cpics", "book.fb2", "cover.png")
         self.run_host("extract", "book.fb2", "--directory=pics", "chart.png")
