@@ -49,6 +49,18 @@ bool tElementScan::Next() {
   return true;
 }
 
+bool NextListed(tElementScan& scan, tCharset charset, tEntryNames& names, tStartTag& tag, std::string& name) {
+  while (scan.Next()) {
+    tag = ReadStartTag(scan.TagText);
+    if (const std::string shown = ReportedName(tag.Id, charset); !shown.empty()) {
+      name = names.Take(shown);
+      return true;
+    }
+    if (!scan.Closed) break;
+  }
+  return false;
+}
+
 std::uint64_t tElementScan::SkipElement() {
   const std::uint64_t close = Book.Pos;
   if (ReadStartTag(TagText).ClosesItself) {

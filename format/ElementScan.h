@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "format/EntryName.h"
+#include "format/StartTag.h"
 #include "reader/SeqRead.h"
 
 class tElementScan {
@@ -40,6 +42,12 @@ class tElementScan {
   // Moves the reader to the next '<'; false at the end of the book.
   bool SkipToLt();
 };
+
+// The next element as the listing walks them: one without a usable name is
+// passed over, so that it cannot hide the entries after it, and only the end
+// of the book ends the walk. True with its start tag read and its name, one
+// no earlier element in names has.
+bool NextListed(tElementScan& scan, tCharset charset, tEntryNames& names, tStartTag& tag, std::string& name);
 
 // Finds the root's end tag in bytes fed in order, in pieces of any size: the
 // first "</FictionBook", and whether it stands inside a start tag still open

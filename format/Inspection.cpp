@@ -17,16 +17,12 @@ bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out) {
   const tCharset charset = DeclaredCharset(reinterpret_cast<const char*>(book.Window), book.WindowLength);
   tElementScan scan(book);
   tEntryNames names;
-  // As the listing walks: the next search starts where the last content
-  // ended, or at the ">" of an element passed over.
-  while (scan.Next()) {
-    const tStartTag tag = ReadStartTag(scan.TagText);
-    const std::string name = ReportedName(tag.Id, charset);
-    if (name.empty()) {
-      if (!scan.Closed) break;
-      continue;
-    }
-    tEntryFacts facts{names.Take(name), tag.ContentType, {}, {}};
+  tStartTag tag;
+  std::string name;
+  // As the listing walks when it extracts: the next search starts where the
+  // last content ended.
+  while (NextListed(scan, charset, names, tag, name)) {
+    tEntryFacts facts{name, tag.ContentType, {}, {}};
     facts.End = ReadEntryContent(book, tag.ClosesItself, [&](const char* bytes, std::size_t n) {
       if (facts.Head.size() < kHeadBytes) facts.Head.append(bytes, std::min(n, kHeadBytes - facts.Head.size()));
     });

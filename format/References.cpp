@@ -206,14 +206,9 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out) {
   // The elements, named as the listing names them.
   tElementScan scan(book);
   tEntryNames names;
-  while (scan.Next()) {
-    const tStartTag tag = ReadStartTag(scan.TagText);
-    if (const std::string name = ReportedName(tag.Id, charset); !name.empty()) {
-      out.Elements.push_back({names.Take(name), IdInUtf8(tag.Id, charset)});
-    } else if (!scan.Closed) {
-      break;
-    }
-  }
+  tStartTag tag;
+  std::string name;
+  while (NextListed(scan, charset, names, tag, name)) out.Elements.push_back({name, IdInUtf8(tag.Id, charset)});
   // The references, in one more pass over the whole book.
   tReferenceScan references(charset);
   book.SeekTo(0);

@@ -27,21 +27,14 @@ void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
 }  // namespace
 
 int ReadNextHeader(tBook& book, tHeaderData& header) {
-  // An element without a usable name is passed over, so it cannot hide the
-  // entries after it; only the end of the book ends the list.
   tElementScan scan(book);
-  while (scan.Next()) {
-    const tStartTag tag = ReadStartTag(scan.TagText);
-    const std::string name = ReportedName(tag.Id, book.Charset);
-    if (!name.empty()) {
-      CopyName(header.ArcName, book.FileName);
-      CopyName(header.FileName, book.Names.Take(name));
-      book.EntryClosesItself = tag.ClosesItself;
-      return E_SUCCESS;
-    }
-    if (!scan.Closed) break;
-  }
-  return E_NOT_SUPPORTED;
+  tStartTag tag;
+  std::string name;
+  if (!NextListed(scan, book.Charset, book.Names, tag, name)) return E_NOT_SUPPORTED;
+  CopyName(header.ArcName, book.FileName);
+  CopyName(header.FileName, name);
+  book.EntryClosesItself = tag.ClosesItself;
+  return E_SUCCESS;
 }
 
 int ProcessEntry(tBook& book, int operation, const char* destPath, const char* destName) {
