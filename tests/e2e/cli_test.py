@@ -687,7 +687,7 @@ class AddDelete(SampleCopy):
                 if proc.returncode == 0:
                     added.append(name)
                 else:
-                    self.assertIn(b"E_EOPEN", err, "only a busy book may refuse a writer")
+                    self.assertIn(b"E_EOPEN", err, f"only a busy book may refuse a writer (exit {proc.returncode})")
             rounds += 1
         names = self.names("book.fb2")
         self.assertTrue(added)
