@@ -7,7 +7,7 @@
 #include <set>
 
 #include "format/ContentType.h"
-#include "format/Inspection.h"
+#include "format/EntryFacts.h"
 #include "format/References.h"
 #include "host/Output.h"
 #include "host/Patterns.h"

@@ -1,4 +1,4 @@
-#include "format/Inspection.h"
+#include "format/EntryFacts.h"
 
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
