@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "format/BookFormat.h"
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "format/StartTag.h"
@@ -18,6 +19,9 @@ std::string_view LocalName(std::string_view name) {
   const std::size_t colon = name.rfind(':');
   return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
+
+// A tag that starts an entry, as the element scan tells them.
+bool StartsEntry(std::string_view tag) { return tag.starts_with(kBinaryStart.substr(1)); }
 
 constexpr unsigned Tail(const char (&s)[4]) {
   return static_cast<unsigned char>(s[0]) << 16 | static_cast<unsigned char>(s[1]) << 8 |
@@ -37,6 +41,15 @@ void tReferenceScan::Feed(const char* bytes, std::size_t n) {
       state_ = Lt;
       continue;
     }
+    if (state_ == BinaryContent) {
+      // An entry's content runs to its end tag, looked for in bulk.
+      const void* lt = std::memchr(bytes + i, '<', n - i);
+      if (lt == nullptr) return;
+      i = static_cast<std::size_t>(static_cast<const char*>(lt) - bytes) + 1;
+      endMatched_ = 1;
+      state_ = BinaryEnd;
+      continue;
+    }
     Step(bytes[i++]);
   }
 }
@@ -45,12 +58,23 @@ void tReferenceScan::Step(char c) {
   const bool blank = IsBlank(static_cast<unsigned char>(c));
   // A '<' inside markup is no XML: the markup is taken to end there, so that
   // a broken tag cannot swallow the rest of the book.
+  if (state_ == BinaryEnd) {
+    if (c == kBinaryEnd[endMatched_]) {
+      if (++endMatched_ == kBinaryEnd.size()) state_ = Text;
+    } else {
+      endMatched_ = c == '<' ? 1 : 0;
+      if (c != '<') state_ = BinaryContent;
+    }
+    return;
+  }
   if (c == '<' && state_ != Comment && state_ != Cdata && state_ != Pi) {
     state_ = Lt;
     return;
   }
   switch (state_) {
-    case Text: break;
+    case Text:
+    case BinaryContent:
+    case BinaryEnd: break;
     case Lt:
       held_.clear();
       if (c == '!') {
@@ -160,7 +184,7 @@ void tReferenceScan::Step(char c) {
         if (held_.size() < kMaxValue) held_ += c;
         break;
       }
-      if (LocalName(name_) == "href" && !held_.empty() && held_[0] == '#') {
+      if (LocalName(name_) == "href" && !held_.empty() && held_[0] == '#' && !StartsEntry(tag_)) {
         Targets.push_back(IdInUtf8(held_.substr(1), charset_));
         // The first image of a cover page; a source book's cover page is
         // that book's, not this one's.
@@ -185,6 +209,10 @@ void tReferenceScan::Step(char c) {
 void tReferenceScan::TagEnds(bool closesItself) {
   state_ = Text;
   if (closesItself) return;
+  if (StartsEntry(tag_)) {
+    state_ = BinaryContent;
+    return;
+  }
   const std::string_view name = LocalName(tag_);
   if (name == "title-info") ++titleInfo_;
   if (name == "src-title-info") ++srcTitleInfo_;

@@ -1,7 +1,10 @@
 // What a book's text refers to, read the way XML software reads it: every
 // attribute whose local name is "href" (any prefix, either quote, blanks
 // around "="), in any start tag outside comments, CDATA sections and
-// processing instructions, whose value starts with "#". The book's cover is
+// processing instructions, whose value starts with "#". An entry's own
+// bytes, from "<binary" to "</binary>", refer to nothing: a reader shows
+// none of them, and whatever damage they hold cannot hide the text after
+// them. The book's cover is
 // the first such reference inside <coverpage> in <title-info>; the source
 // book's, the same in <src-title-info> (elements known by their local names).
 // The delete warning of the command-line host and its markings of covers and
@@ -42,7 +45,9 @@ class tReferenceScan {
     BeforeValue,
     Value,
     Unquoted,
-    EndTag
+    EndTag,
+    BinaryContent,
+    BinaryEnd
   };
   void Step(char c);
   // A start tag has ended; its name is in tag_.
@@ -59,7 +64,8 @@ class tReferenceScan {
   std::string held_;  // the markup start read so far, an attribute's name, or its value
   std::string name_;  // the attribute whose value is read
   char quote_ = 0;
-  unsigned tail_ = 0;  // the last bytes of a comment, CDATA or processing instruction, as a shift register
+  std::size_t endMatched_ = 0;  // bytes of "</binary>" matched in an entry's content
+  unsigned tail_ = 0;           // the last bytes of a comment, CDATA or processing instruction, as a shift register
 };
 
 // A book's elements and the references its text makes to them.

@@ -1,5 +1,6 @@
 #include "textutil/Charset.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "textutil/Ascii.h"
@@ -49,7 +50,10 @@ tCharset DeclaredCharset(const char* text, std::size_t length) {
   std::string head(text, length < 256 ? length : 256);
   if (head.compare(0, 3, "\xEF\xBB\xBF") == 0) head.erase(0, 3);
   if (head.compare(0, 5, "<?xml") != 0) return tCharset::Utf8;
-  head = head.substr(0, head.find("?>"));
+  // The declaration ends at its first ">" and holds no "<": an unclosed one
+  // ends before the markup after it, so that no element's bytes can decide
+  // how the book is read (an edit would read it otherwise).
+  head = head.substr(0, std::min(head.find("?>"), head.find_first_of("<>", 1)));
   std::size_t at = head.find("encoding");
   if (at == std::string::npos) return tCharset::Utf8;
   auto skipBlanks = [&](std::size_t from) {

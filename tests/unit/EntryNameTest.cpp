@@ -93,6 +93,8 @@ TEST(EntryName, TheDeclaredEncodingIsReadFromTheXmlDeclaration) {
   EXPECT_EQ(of("<?xml version=\"1.0\" encoding=\"windows-1251\"?><FictionBook>"), tCharset::Windows1251);
   EXPECT_EQ(of("\xEF\xBB\xBF<?xml version='1.0' encoding = 'KOI8-R' ?>"), tCharset::Koi8R);
   EXPECT_EQ(of("<?xml version=\"1.0\"?><FictionBook encoding=\"cp1251\">"), tCharset::Utf8) << "only the declaration";
+  EXPECT_EQ(of("<?xml version=\"1.0\" <binary id=\"a\">QUJD</binary> encoding=\"koi8-r\"?>"), tCharset::Utf8)
+      << "an unclosed declaration ends before the markup after it";
   EXPECT_EQ(of("<FictionBook>"), tCharset::Utf8);
   EXPECT_EQ(of("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>"), tCharset::Other);
 }
