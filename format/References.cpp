@@ -33,31 +33,24 @@ constexpr unsigned Tail(const char (&s)[4]) {
 void tReferenceScan::Feed(const char* bytes, std::size_t n) {
   std::size_t i = 0;
   while (i < n) {
-    if (state_ == Text) {
-      // Text runs to the next '<', looked for in bulk.
+    if (state_ == Text || state_ == BinaryContent) {
+      // Text, and an entry's content, run to the next '<', looked for in bulk.
       const void* lt = std::memchr(bytes + i, '<', n - i);
-      if (lt == nullptr) return;
-      i = static_cast<std::size_t>(static_cast<const char*>(lt) - bytes) + 1;
-      state_ = Lt;
-      continue;
-    }
-    if (state_ == BinaryContent) {
-      // An entry's content runs to its end tag, looked for in bulk.
-      const void* lt = std::memchr(bytes + i, '<', n - i);
-      if (lt == nullptr) return;
-      i = static_cast<std::size_t>(static_cast<const char*>(lt) - bytes) + 1;
+      if (lt == nullptr) break;
+      i = static_cast<std::size_t>(static_cast<const char*>(lt) - bytes);
+      tagStart_ = fed_ + i++;
       endMatched_ = 1;
-      state_ = BinaryEnd;
+      state_ = state_ == Text ? Lt : BinaryEnd;
       continue;
     }
-    Step(bytes[i++]);
+    Step(bytes[i], fed_ + i);
+    ++i;
   }
+  fed_ += n;
 }
 
-void tReferenceScan::Step(char c) {
+void tReferenceScan::Step(char c, std::uint64_t at) {
   const bool blank = IsBlank(static_cast<unsigned char>(c));
-  // A '<' inside markup is no XML: the markup is taken to end there, so that
-  // a broken tag cannot swallow the rest of the book.
   if (state_ == BinaryEnd) {
     if (c == kBinaryEnd[endMatched_]) {
       if (++endMatched_ == kBinaryEnd.size()) state_ = Text;
@@ -67,7 +60,10 @@ void tReferenceScan::Step(char c) {
     }
     return;
   }
+  // A '<' inside markup is no XML: the markup is taken to end there, so that
+  // a broken tag cannot swallow the rest of the book.
   if (c == '<' && state_ != Comment && state_ != Cdata && state_ != Pi) {
+    tagStart_ = at;
     state_ = Lt;
     return;
   }
@@ -91,12 +87,14 @@ void tReferenceScan::Step(char c) {
       } else {
         tag_.assign(1, c);
         slash_ = false;
+        tagBindsXlink_ = false;
+        tagNames_.clear();
         state_ = TagName;
       }
       break;
     case EndTag:
       if (c == '>') {
-        EndTagEnds();
+        EndTagEnds(at);
         state_ = Text;
       } else if (!blank && tag_.size() < kMaxValue) {
         tag_ += c;
@@ -128,8 +126,9 @@ void tReferenceScan::Step(char c) {
       if (c == '>') state_ = Text;
       break;
     case TagName:
+      if (c == '>' || blank || c == '/') NameEnds(at);
       if (c == '>') {
-        TagEnds(false);
+        TagEnds(false, at);
       } else if (blank || c == '/') {
         slash_ = c == '/';
         state_ = Attributes;
@@ -139,7 +138,7 @@ void tReferenceScan::Step(char c) {
       break;
     case Attributes:
       if (c == '>') {
-        TagEnds(slash_);
+        TagEnds(slash_, at);
       } else if (c == '/') {
         slash_ = true;
       } else if (!blank) {
@@ -154,7 +153,7 @@ void tReferenceScan::Step(char c) {
         if (state_ == AttributeName) name_ = held_;
         state_ = BeforeValue;
       } else if (c == '>') {
-        TagEnds(false);
+        TagEnds(false, at);
       } else if (c == '/') {
         slash_ = true;
         state_ = Attributes;
@@ -171,10 +170,11 @@ void tReferenceScan::Step(char c) {
     case BeforeValue:
       if (c == '"' || c == '\'') {
         quote_ = c;
+        valueStart_ = at;
         held_.clear();
         state_ = Value;
       } else if (c == '>') {
-        TagEnds(false);
+        TagEnds(false, at);
       } else if (!blank) {
         state_ = Unquoted;
       }
@@ -184,43 +184,109 @@ void tReferenceScan::Step(char c) {
         if (held_.size() < kMaxValue) held_ += c;
         break;
       }
-      if (LocalName(name_) == "href" && !held_.empty() && held_[0] == '#' && !StartsEntry(tag_)) {
-        Targets.push_back(IdInUtf8(held_.substr(1), charset_));
-        // The first image of a cover page; a source book's cover page is
-        // that book's, not this one's.
-        if (coverpage_ > 0 && srcTitleInfo_ > 0 && !HasSourceCover) {
-          HasSourceCover = true;
-          SourceCover = Targets.back();
-        } else if (coverpage_ > 0 && titleInfo_ > 0 && srcTitleInfo_ == 0 && !HasCover) {
-          HasCover = true;
-          Cover = Targets.back();
-        }
-      }
+      ValueEnds(at);
       slash_ = false;
       state_ = Attributes;
       break;
     case Unquoted:
-      if (c == '>') TagEnds(false);
+      if (c == '>') TagEnds(false, at);
       if (blank) state_ = Attributes;
       break;
   }
 }
 
-void tReferenceScan::TagEnds(bool closesItself) {
-  state_ = Text;
-  if (closesItself) return;
-  if (StartsEntry(tag_)) {
-    state_ = BinaryContent;
-    return;
+void tReferenceScan::NameEnds(std::uint64_t at) {
+  isRoot_ = !rootSeen_;
+  if (isRoot_) Place.RootName = at;
+  rootSeen_ = true;
+  isCoverImage_ = inCoverPage_ && !Place.HasImage && LocalName(tag_) == "image";
+  if (isCoverImage_) {
+    Place.HasImage = true;
+    Place.ImageName = at;
   }
+}
+
+void tReferenceScan::ValueEnds(std::uint64_t at) {
+  static constexpr std::string_view kXmlns = "xmlns:", kXlink = "http://www.w3.org/1999/xlink";
+  if (name_.starts_with(kXmlns)) {
+    tagNames_.push_back(name_.substr(kXmlns.size()));
+    if (held_ == kXlink && !tagBindsXlink_) {
+      tagBindsXlink_ = true;
+      tagXlink_ = tagNames_.back();
+    }
+  }
+  if (LocalName(name_) != "href") return;
+  if (isCoverImage_ && Place.HrefFrom == tCoverPlace::npos) {
+    Place.HrefFrom = valueStart_;
+    Place.HrefTo = at + 1;
+  }
+  if (held_.empty() || held_[0] != '#' || StartsEntry(tag_)) return;
+  Targets.push_back(IdInUtf8(held_.substr(1), charset_));
+  // The first image of a cover page; a source book's cover page is that
+  // book's, not this one's.
+  if (coverpage_ > 0 && srcTitleInfo_ > 0 && !HasSourceCover) {
+    HasSourceCover = true;
+    SourceCover = Targets.back();
+  } else if (coverpage_ > 0 && titleInfo_ > 0 && srcTitleInfo_ == 0 && !HasCover) {
+    HasCover = true;
+    Cover = Targets.back();
+  }
+}
+
+void tReferenceScan::TagEnds(bool closesItself, std::uint64_t at) {
+  state_ = Text;
   const std::string_view name = LocalName(tag_);
+  if (isRoot_) Place.RootNames = tagNames_;
+  // A prefix for XLink is looked for where it is in scope in title-info.
+  const bool ancestor = isRoot_ || name == "description" || name == "title-info";
+  if (ancestor && tagBindsXlink_ && !Place.HasXlink && Place.TitleInfos == 0) {
+    Place.HasXlink = true;
+    Place.Xlink = tagXlink_;
+  }
+  if (name == "title-info") {
+    // The place is the one title-info's; a second makes it unclear.
+    if (++Place.TitleInfos == 1 && !closesItself) {
+      titleDepth_ = 0;
+      childAfter_ = at + 1;
+      Place.TitleInfoOpen = at + 1;
+      Place.Prefix = tag_.substr(0, tag_.size() - name.size());
+    }
+  } else if (titleDepth_ == 0) {
+    child_ = {true, childAfter_, tagStart_, tCoverPlace::npos};
+    childName_ = name;
+    inCoverPage_ = name == "coverpage" && !Place.CoverPage.Found && !closesItself;
+    if (closesItself) ChildEnds(at);
+  }
+  if (titleDepth_ >= 0 && name != "title-info" && !closesItself) ++titleDepth_;
+  if (closesItself) return;
   if (name == "title-info") ++titleInfo_;
   if (name == "src-title-info") ++srcTitleInfo_;
   if (name == "coverpage") ++coverpage_;
+  if (StartsEntry(tag_)) state_ = BinaryContent;
 }
 
-void tReferenceScan::EndTagEnds() {
+void tReferenceScan::ChildEnds(std::uint64_t at) {
+  child_.End = at + 1;
+  childAfter_ = at + 1;
+  if (!Place.First.Found) Place.First = child_;
+  static constexpr std::string_view kBefore[] = {"genre", "author", "book-title", "annotation", "keywords", "date"};
+  for (std::string_view before : kBefore) {
+    if (childName_ == before) Place.LastBefore = child_;
+  }
+  if (childName_ == "coverpage" && !Place.CoverPage.Found) Place.CoverPage = child_;
+}
+
+void tReferenceScan::EndTagEnds(std::uint64_t at) {
   const std::string_view name = LocalName(tag_);
+  if (titleDepth_ == 0 && name == "title-info") {
+    Place.TitleInfoClose = tagStart_;
+    Place.TitleInfoEnds = true;
+    titleDepth_ = -1;
+  } else if (titleDepth_ > 0 && --titleDepth_ == 0) {
+    if (inCoverPage_) Place.CoverPageClose = tagStart_;
+    inCoverPage_ = false;
+    ChildEnds(at);
+  }
   if (name == "title-info" && titleInfo_ > 0) --titleInfo_;
   if (name == "src-title-info" && srcTitleInfo_ > 0) --srcTitleInfo_;
   if (name == "coverpage" && coverpage_ > 0) --coverpage_;
@@ -249,5 +315,6 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out) {
   out.HasSourceCover = references.HasSourceCover;
   out.Cover = std::move(references.Cover);
   out.SourceCover = std::move(references.SourceCover);
+  out.Place = std::move(references.Place);
   return !book.ShortRead;
 }

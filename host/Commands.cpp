@@ -1,17 +1,16 @@
 #include "host/Commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
 
-#include "format/ContentType.h"
-#include "format/EntryFacts.h"
-#include "format/References.h"
 #include "host/Output.h"
 #include "host/Patterns.h"
 #include "host/Walk.h"
+#include "plugin/HostServices.h"
 #include "plugin/NameList.h"
 #include "textutil/Base64.h"
 #include "textutil/PathRules.h"
@@ -108,6 +107,22 @@ std::vector<std::string> MarkReferences(const std::string& book, std::vector<tLi
     if (ids.count(target) == 0 && told.insert(target).second) dangling.push_back(target);
   }
   return dangling;
+}
+
+// Says why adding files failed: a file's own trouble when the host sees one.
+int AddFailed(const tTell& tell, const std::string& book, const std::vector<std::string>& files, int rc,
+              std::uintmax_t added) {
+  if (rc == E_EREAD) {
+    for (const std::string& file : files) {
+      std::string why = FileProblem(file, false);
+      const std::string name = SplitPath(file).second;
+      if (why.empty() && !platform::kWindowsFileNames && !IsUtf8(name)) {
+        why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
+      }
+      if (!why.empty()) return tell.Fail(file + ": " + why + "; the book is unchanged", rc);
+    }
+  }
+  return RewriteFailed(tell, book, rc, Base64Length(added) + 1024);
 }
 
 }  // namespace
@@ -229,17 +244,7 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
   std::vector<char> src = Buffer("");
   std::vector<char> list = MakeNameList(files);
   const int rc = plugin.PackFiles(book.data(), nullptr, src.data(), list.data(), 0);
-  if (rc == E_EREAD) {
-    for (const std::string& file : files) {
-      std::string why = FileProblem(file, false);
-      const std::string name = SplitPath(file).second;
-      if (why.empty() && !platform::kWindowsFileNames && !IsUtf8(name)) {
-        why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
-      }
-      if (!why.empty()) return tell.Fail(file + ": " + why + "; the book is unchanged", rc);
-    }
-  }
-  return rc == 0 ? 0 : RewriteFailed(tell, o.Book, rc, Base64Length(added) + 1024);
+  return rc == 0 ? 0 : AddFailed(tell, o.Book, files, rc, added);
 }
 
 int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o) {
@@ -272,6 +277,47 @@ int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& 
     }
   }
   return 0;
+}
+
+int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions& o) {
+  // An entry the book lists is meant by its name; a file, by a name the book
+  // does not list or by a path with a folder in it.
+  std::vector<std::string> names;
+  if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
+  if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+  const bool isEntry = SplitPath(o.What).first.empty() && std::find(names.begin(), names.end(), o.What) != names.end();
+  std::error_code ec;
+  if (!isEntry && !fs::is_regular_file(o.What, ec)) {
+    return tell.Fail(o.Book + ": no entry named " + o.What + ", and no file of that name; the book is unchanged");
+  }
+  std::error_code same;
+  if (!isEntry && fs::equivalent(o.Book, o.What, same)) return Usage(o.What + ": it is the book itself");
+  const fb2pack::tCoverOutcome out = fb2pack::SetCover(o.Book, isEntry ? "" : o.What, isEntry ? o.What : "");
+  const std::string unchanged = "; the book is unchanged";
+  using fb2pack::tCoverResult;
+  switch (out.Result) {
+    case tCoverResult::Done: break;
+    case tCoverResult::Already:
+      return WriteOut(o.Book + ": " + out.Name + " is the cover already" + unchanged + "\n") ? 0 : 1;
+    case tCoverResult::NoEntry: return tell.Fail(o.Book + ": no entry named " + o.What + unchanged);
+    case tCoverResult::Shadowed:
+      return tell.Fail(o.Book + ": " + out.Name + " has the id of an earlier image (#" + out.Id +
+                       "), which readers would show instead" + unchanged);
+    case tCoverResult::NoTitleInfo:
+      return tell.Fail(o.Book + ": it has no <title-info>, where a book names its cover" + unchanged);
+    case tCoverResult::Unclear:
+      return tell.Fail(o.Book + ": cannot tell where it names its cover (more than one <title-info>, or one that " +
+                       "does not end)" + unchanged);
+    case tCoverResult::Failed:
+      return isEntry ? RewriteFailed(tell, o.Book, out.Code)
+                     : AddFailed(tell, o.Book, {o.What}, out.Code, SizeOf(o.What));
+  }
+  std::string said = o.Book + ": the cover is now " + out.Name;
+  if (out.Added) said += " (added)";
+  if (out.Replaced) said += " (its image replaced)";
+  if (out.HadCover && out.OldCover != out.Id) said += "; it was #" + out.OldCover;
+  if (out.NewCoverPage) said += "; a cover page was written into <title-info>";
+  return WriteOut(said + "\n") ? 0 : tell.Fail("cannot write what was done");
 }
 
 namespace {

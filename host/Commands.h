@@ -31,6 +31,11 @@ struct tDeleteOptions {
   std::vector<std::string> Patterns;
 };
 
+struct tCoverOptions {
+  std::string Book;
+  std::string What;  // an entry's name, or a file to add
+};
+
 int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o);
 int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions& o);
 int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o);
@@ -41,4 +46,7 @@ int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std:
 // bytes are not the kind their element says, and references to images the
 // book lacks, are named too. 1 when any entry is damaged.
 int Test(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& books);
+// Makes an entry, or a file added as add does, the book's cover, in one
+// rewrite of the book, and says what it did.
+int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions& o);
 int Caps(const PluginLoader& plugin);

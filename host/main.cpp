@@ -168,6 +168,14 @@ int main(int argc, char** argv) {
   cDelete->add_option("BOOK", del.Book, "the book")->required();
   cDelete->add_option("NAME", del.Patterns, "entry names or shell patterns ('*.png')")->required();
 
+  tCoverOptions cover;
+  CLI::App* cCover = app.add_subcommand("set-cover", "make an entry, or a file added as add does, the book's cover");
+  cCover->add_option("BOOK", cover.Book, "the book")->required();
+  cCover
+      ->add_option("NAME|FILE", cover.What,
+                   "an entry's name as list prints it, or a file to add (a path with a folder is always a file)")
+      ->required();
+
   std::vector<std::string> test;
   CLI::App* cTest = app.add_subcommand("test", "decode every entry, writing nothing, and tell what is damaged");
   cTest->add_option("BOOK", test, "the books")->required();
@@ -236,6 +244,7 @@ int main(int argc, char** argv) {
   if (cDelete->parsed()) return Delete(plugin, tell, del);
   if (cDetect->parsed()) return Detect(plugin, tell, detect);
   if (cTest->parsed()) return Test(plugin, tell, test);
+  if (cCover->parsed()) return SetCover(plugin, tell, cover);
   if (cCaps->parsed()) return Caps(plugin);
   return Usage("no command given");
 }

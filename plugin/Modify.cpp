@@ -13,10 +13,13 @@
 
 #include "format/BookFormat.h"
 #include "format/ContentType.h"
+#include "format/CoverEdit.h"
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
+#include "format/References.h"
 #include "format/StartTag.h"
 #include "platform/Platform.h"
+#include "plugin/HostServices.h"
 #include "plugin/NameList.h"
 #include "plugin/Operations.h"
 #include "reader/SeqRead.h"
@@ -185,8 +188,24 @@ int DeleteEntries(const char* packedFile, const char* deleteList) {
   return SaveBook(book, kept, {});
 }
 
-int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
-  if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
+namespace {
+
+// A file added under its own name: where it is read from, its name and the
+// id the book will write.
+struct tSource {
+  std::string Path, FileName, Id;
+};
+
+// The rewrite that adds files: the ranges of the book that stay and the bytes
+// put in, with each source's element and where it went.
+struct tAddPlan {
+  std::vector<tSource> Sources;
+  std::vector<tReplaced> Replaced;  // by source
+  std::vector<tRange> Kept;
+  std::vector<tInsert> Inserts;
+};
+
+int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags, tAddPlan& plan) {
   // Hosts ask to keep paths on every copy into an archive; with no folder
   // in any name there is none to keep, and nothing asked for is lost.
   if (flags & PK_PACK_SAVE_PATHS) {
@@ -194,8 +213,6 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
       if (NameStart(name, kNameSeparators) != 0) return E_NOT_SUPPORTED;
     }
   }
-  tHeldBook book(packedFile);
-  if (int rc = OpenBook(book); rc != E_SUCCESS) return rc;
   tDiskRead& r = *book.Reader;
   const std::vector<tRange> whole = {{0, r.Size}};
   const std::uint64_t rootEnd = InsertionPoint(r, whole);
@@ -205,10 +222,7 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   // Every source is sized before any is read: a book that would grow past
   // what can be opened and rewritten again is refused before the work.
   const std::string folder = srcPath ? srcPath : "";
-  struct tSource {
-    std::string path, fileName, id;
-  };
-  std::vector<tSource> sources;
+  std::vector<tSource>& sources = plan.Sources;
   std::uint64_t total = r.Size;
   for (const std::string& name : ReadNameList(addList)) {
     std::size_t idStart = NameStart(name, kNameSeparators);
@@ -230,28 +244,28 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   // book wrote it, so that every reference to it still holds. A source listed
   // nowhere is added before the root's end tag.
   std::unordered_map<std::string, std::size_t> replacing;
-  for (std::size_t i = 0; i < sources.size(); ++i) replacing.emplace(platform::FileNameKey(sources[i].fileName), i);
-  std::vector<tRange> kept;
-  std::vector<tReplaced> replaced(sources.size());
-  if (int rc = KeptRanges(book, {}, kept, &replacing, &replaced); rc != E_SUCCESS) return rc;
+  for (std::size_t i = 0; i < sources.size(); ++i) replacing.emplace(platform::FileNameKey(sources[i].FileName), i);
+  std::vector<tRange>& kept = plan.Kept;
+  plan.Replaced.assign(sources.size(), {});
+  if (int rc = KeptRanges(book, {}, kept, &replacing, &plan.Replaced); rc != E_SUCCESS) return rc;
 
   // Every source is read before the book is touched: one that cannot be read
   // fails the whole call.
-  std::vector<tInsert> inserts;
+  std::vector<tInsert>& inserts = plan.Inserts;
   std::string added;  // the new elements, for the root's end tag
   std::uint64_t size = r.Size;
   for (std::size_t i = 0; i < sources.size(); ++i) {
     std::string content;
-    if (LoadFile(sources[i].path, content) != tFileStatus::Ok) return E_EREAD;
-    const std::string type = ContentTypeOf(content, sources[i].fileName);
-    if (replaced[i].Found) {
+    if (LoadFile(sources[i].Path, content) != tFileStatus::Ok) return E_EREAD;
+    const std::string type = ContentTypeOf(content, sources[i].FileName);
+    if (plan.Replaced[i].Found) {
       std::string element;
-      AppendElement(element, DoubleQuotedId(replaced[i].Id), type, EncodeBase64(content), false);
+      AppendElement(element, DoubleQuotedId(plan.Replaced[i].Id), type, EncodeBase64(content), false);
       size += element.size();
-      inserts.push_back({replaced[i].At, std::move(element)});
+      inserts.push_back({plan.Replaced[i].At, std::move(element)});
     } else {
       const std::size_t before = added.size();
-      AppendElement(added, sources[i].id, type, EncodeBase64(content), true);
+      AppendElement(added, sources[i].Id, type, EncodeBase64(content), true);
       size += added.size() - before;
     }
     if (size > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized
@@ -263,8 +277,150 @@ int PackEntries(const char* packedFile, const char* srcPath, const char* addList
   if (r.ShortRead) return E_EREAD;
   if (at == tElementScan::npos) return E_UNKNOWN_FORMAT;
   if (!added.empty()) inserts.push_back({at, std::move(added)});
-  std::sort(inserts.begin(), inserts.end(), [](const tInsert& a, const tInsert& b) { return a.At < b.At; });
-  return SaveBook(book, kept, inserts);
+  return E_SUCCESS;
+}
+
+// Writes the planned book, the inserts at their places in the order given
+// where they share one.
+int SavePlan(tHeldBook& book, tAddPlan& plan) {
+  std::stable_sort(plan.Inserts.begin(), plan.Inserts.end(),
+                   [](const tInsert& a, const tInsert& b) { return a.At < b.At; });
+  return SaveBook(book, plan.Kept, plan.Inserts);
+}
+
+// Takes bytes [from, to) out of what stays; false when they are not all kept
+// (they stand in an element that goes).
+bool Cut(std::vector<tRange>& kept, std::uint64_t from, std::uint64_t to) {
+  if (from == to) return true;
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (from < kept[i].From || to > kept[i].To) continue;
+    const tRange after = {to, kept[i].To};
+    kept[i].To = from;
+    kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(i) + 1, after);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
+  if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
+  tHeldBook book(packedFile);
+  if (int rc = OpenBook(book); rc != E_SUCCESS) return rc;
+  tAddPlan plan;
+  if (int rc = PlanAdd(book, srcPath, addList, flags, plan); rc != E_SUCCESS) return rc;
+  return SavePlan(book, plan);
+}
+
+tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, const std::string& entry) {
+  tCoverOutcome out;
+  auto failed = [&](int rc) {
+    out.Result = tCoverResult::Failed;
+    out.Code = rc;
+    return out;
+  };
+  tHeldBook book(bookPath.c_str());
+  if (int rc = OpenBook(book); rc != E_SUCCESS) return failed(rc);
+  tDiskRead& r = *book.Reader;
+  tAddPlan plan;
+  std::string id;  // as the book writes it, or will
+  std::string name = entry;
+  if (!file.empty()) {
+    const std::vector<char> list = MakeNameList({file});
+    if (int rc = PlanAdd(book, "", list.data(), 0, plan); rc != E_SUCCESS) return failed(rc);
+    if (plan.Sources.empty()) return failed(E_EREAD);
+    id = plan.Replaced[0].Found ? plan.Replaced[0].Id : plan.Sources[0].Id;
+    out.Added = !plan.Replaced[0].Found;
+    out.Replaced = plan.Replaced[0].Found;
+    name = plan.Sources[0].FileName;
+  } else {
+    plan.Kept = {{0, r.Size}};
+  }
+  // The element listed under the name; a reference shows the first element of
+  // an id, so one whose id an earlier element has cannot be made the cover.
+  r.SeekTo(0);
+  tElementScan scan(r);
+  tEntryNames names;
+  tStartTag tag;
+  std::string listed;
+  std::unordered_set<std::string> ids;
+  bool found = false;
+  while (NextListed(scan, book.Charset, names, tag, listed)) {
+    const std::string decoded = IdInUtf8(tag.Id, book.Charset);
+    // An added element stands after every other.
+    const bool it = file.empty() ? listed == name : plan.Replaced[0].Found && scan.Start == plan.Replaced[0].At;
+    if (it) {
+      if (ids.count(decoded) != 0) {
+        out.Result = tCoverResult::Shadowed;
+        return out;
+      }
+      id = tag.Id;
+      found = true;
+      break;
+    }
+    ids.insert(decoded);
+  }
+  if (r.ShortRead) return failed(E_EREAD);
+  if (!found && file.empty()) {
+    out.Result = tCoverResult::NoEntry;
+    return out;
+  }
+  if (!found && out.Added && ids.count(IdInUtf8(id, book.Charset)) != 0) {
+    out.Result = tCoverResult::Shadowed;
+    return out;
+  }
+  out.Id = IdInUtf8(id, book.Charset);
+  out.Name = found ? listed : ReportedName(id, book.Charset);
+
+  // Where the cover is said, read over the book held.
+  tReferenceScan references(book.Charset);
+  r.SeekTo(0);
+  while (!r.Eof) {
+    references.Feed(reinterpret_cast<const char*>(r.Here()), r.Ahead());
+    r.Skip(r.Ahead());
+  }
+  if (r.ShortRead) return failed(E_EREAD);
+  out.HadCover = references.HasCover;
+  out.OldCover = references.Cover;
+  if (file.empty() && references.HasCover && references.Cover == out.Id) {
+    out.Result = tCoverResult::Already;
+    return out;
+  }
+  std::vector<tByteEdit> edits;
+  auto bytesAt = [&](std::uint64_t from, std::uint64_t to) {
+    std::string bytes;
+    r.SeekTo(static_cast<std::uint32_t>(from));
+    while (!r.Eof && r.Pos < to) {
+      const std::uint32_t n = std::min<std::uint64_t>(r.Ahead(), to - r.Pos);
+      bytes.append(reinterpret_cast<const char*>(r.Here()), n);
+      r.Skip(n);
+    }
+    return bytes;
+  };
+  switch (CoverEdits(references.Place, id, bytesAt, edits)) {
+    case tCoverEdit::Done: break;
+    case tCoverEdit::NoTitleInfo: out.Result = tCoverResult::NoTitleInfo; return out;
+    case tCoverEdit::Unclear: out.Result = tCoverResult::Unclear; return out;
+  }
+  out.NewCoverPage = !references.Place.CoverPage.Found;
+  if (r.ShortRead) return failed(E_EREAD);
+  // The cover's edits stand in the book's description, before any element
+  // added; the new element's place comes after them.
+  std::vector<tInsert> inserts;
+  for (tByteEdit& e : edits) {
+    if (!Cut(plan.Kept, e.From, e.To)) {
+      out.Result = tCoverResult::Unclear;
+      return out;
+    }
+    inserts.push_back({e.From, std::move(e.Bytes)});
+  }
+  inserts.insert(inserts.end(), std::make_move_iterator(plan.Inserts.begin()),
+                 std::make_move_iterator(plan.Inserts.end()));
+  plan.Inserts = std::move(inserts);
+  if (int rc = SavePlan(book, plan); rc != E_SUCCESS) return failed(rc);
+  out.Result = tCoverResult::Done;
+  return out;
 }
 
 }  // namespace fb2pack

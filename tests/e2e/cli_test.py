@@ -526,6 +526,86 @@ class EditsKeepReferences(HostCase):
         self.assertNotIn(b"still shown", self.run_host("delete", "b.fb2", "x.png").stderr)
 
 
+class SetCover(HostCase):
+    """set-cover makes an entry, or a file added in the same rewrite, the cover:
+    the cover page's reference changes, or a cover page goes where the schema
+    puts it, with the book's prefixes and indentation; no other byte moves."""
+
+    XLINK = "http://www.w3.org/1999/xlink"
+    PNG = b"\x89PNG\r\n\x1a\n" + bytes(30)
+
+    def book(self, encoding, binding, cover):
+        prefix = {"l": "l:", "xlink": "xlink:", None: ""}[binding]
+        bind = f' xmlns:{binding}="{self.XLINK}"' if binding else ""
+        coverpage = f'\r\n   <coverpage><image {prefix}href="#старая.png"/></coverpage>' if cover else ""
+        text = (f'<?xml version="1.0" encoding="{encoding}"?>\r\n'
+                f'<FictionBook xmlns="http://www.gribuser.ru/xml/fictionbook/2.0"{bind}>\r\n'
+                ' <description>\r\n  <title-info>\r\n   <genre>prose</genre>\r\n   <author><last-name>Ш</last-name></author>'
+                f'\r\n   <book-title>Книга</book-title>\r\n   <date>2026</date>{coverpage}\r\n   <lang>ru</lang>'
+                '\r\n  </title-info>\r\n </description>\r\n <body><section><p>текст</p></section></body>\r\n'
+                '<binary id="старая.png" content-type="image/png">QUJD</binary>\r\n'
+                '<binary id="новая.png" content-type="image/png">QUJD</binary>\r\n</FictionBook>\r\n')
+        return text.encode(encoding)
+
+    def cover_of(self, data):
+        import xml.etree.ElementTree as ET
+        ns = {"f": "http://www.gribuser.ru/xml/fictionbook/2.0"}
+        info = ET.fromstring(data).find("f:description/f:title-info", ns)
+        children = [c.tag.split("}")[1] for c in info]
+        image = info.find("f:coverpage/f:image", ns)
+        return children, image.get("{%s}href" % self.XLINK)
+
+    def test_covers_are_set_in_place_or_where_the_schema_puts_them(self):
+        order = ["genre", "author", "book-title", "date", "coverpage", "lang"]
+        for encoding in ("utf-8", "windows-1251"):
+            for binding in ("l", "xlink", None):
+                # A book that binds no prefix to XLink has no cover page that readers see.
+                for cover in (True, False) if binding else (False,):
+                    case = (encoding, binding, cover)
+                    before = self.book(encoding, binding, cover)
+                    self.write("b.fb2", before)
+                    names = self.names("b.fb2")
+                    out = self.run_host("set-cover", "b.fb2", names[1]).stdout.decode()
+                    self.assertIn("the cover is now " + names[1], out, case)
+                    after = self.read("b.fb2")
+                    self.assertEqual(self.cover_of(after), (order, "#новая.png"), case)
+                    # Nothing but the cover's own bytes changed.
+                    grown = after.replace("новая".encode(encoding), "старая".encode(encoding), 1)
+                    if cover:
+                        self.assertEqual(grown, before, case)
+                    else:
+                        indent = b"\r\n   "
+                        added = indent + f'<coverpage><image {binding or "l"}:href="#'.encode() + "старая.png".encode(
+                            encoding) + b'"/></coverpage>'
+                        bind = b"" if binding else f' xmlns:l="{self.XLINK}"'.encode()
+                        expected = before.replace(b"</date>", b"</date>" + added, 1).replace(
+                            b"<FictionBook", b"<FictionBook" + bind, 1)
+                        self.assertEqual(grown, expected, case)
+                    self.assertIn("cover", self.run_host("list", "-l", "b.fb2").stdout.decode().splitlines()[1], case)
+
+    def test_a_file_is_added_and_made_the_cover_at_once_and_unclear_books_are_refused(self):
+        self.write("b.fb2", self.book("utf-8", "l", False))
+        self.write("new.png", self.PNG)
+        out = self.run_host("set-cover", "b.fb2", "new.png").stdout.decode()
+        self.assertIn("the cover is now new.png (added)", out)
+        data = self.read("b.fb2")
+        self.assertEqual(self.cover_of(data)[1], "#new.png")
+        self.assertEqual(self.names("b.fb2")[-1], "new.png")
+        self.assertIn("is the cover already", self.run_host("set-cover", "b.fb2", "new.png").stdout.decode())
+        self.assertEqual(self.read("b.fb2"), data)
+        refused = {"no <title-info>": b'<FictionBook><binary id="a.png">QUJD</binary></FictionBook>',
+                   "more than one": b'<FictionBook><title-info/><title-info></title-info>'
+                                    b'<binary id="a.png">QUJD</binary></FictionBook>'}
+        for why, book in refused.items():
+            self.write("r.fb2", book)
+            err = self.run_host("set-cover", "r.fb2", "a.png", expect=1).stderr.decode()
+            self.assertIn(why, err)
+            self.assertIn("the book is unchanged", err)
+            self.assertEqual(self.read("r.fb2"), book)
+        err = self.run_host("set-cover", "b.fb2", "missing.png", expect=1).stderr.decode()
+        self.assertIn("no entry named missing.png, and no file of that name", err)
+
+
 class Markings(HostCase):
     def test_long_and_json_listings_mark_covers_unused_images_and_missing_ones(self):
         text = ('<description><title-info><coverpage><image xlink:href="#обложка.png"/></coverpage></title-info>'
