@@ -1,6 +1,7 @@
 #include "host/Commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -129,9 +130,19 @@ int AddFailed(const tTell& tell, const std::string& book, const std::vector<std:
 
 int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
   std::vector<tListed> entries;
+  // Declared first, gone last: an interrupt waits until the folder is removed.
+  tSignalsHeld held;
   tScratchFolder scratch;
-  if (o.Long && !scratch.Made()) return tell.Fail("cannot make a temporary folder to measure the entries in");
+  if (o.Long && !scratch.Made()) {
+    return tell.Fail("cannot make a temporary folder in " + scratch.Base() + " to measure the entries in");
+  }
+  bool interrupted = false, full = false;
   int status = Walk(plugin, tell, o.Book, [&](const std::string& name, ArchiveHandle h) {
+    if (held.Arrived()) {
+      interrupted = true;
+      plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
+      return kStopWalk;
+    }
     tListed entry;
     entry.Name = name;
     if (!o.Long) {
@@ -148,9 +159,18 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
     std::error_code ec;
     fs::remove(file, ec);
     entry.Damage = rc == E_BAD_ARCHIVE ? "cut" : rc == E_BAD_DATA ? "damaged" : "";
+    if ((rc == E_EWRITE || rc == E_ECREATE) && DiskFull(scratch.Path())) {
+      // Every entry would fail alike: said once, of the folder, not as sizes of 0.
+      tell.Fail("the temporary folder " + scratch.Base() + " is full, so the entries cannot be measured " +
+                "(TMPDIR names another)");
+      full = true;
+      return kStopWalk;
+    }
     entries.push_back(entry);
     return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, "the listing", rc);
   });
+  if (interrupted) return 1;
+  if (full) return 1;
   if (status && entries.empty()) return status;
   if (CheckBook(plugin, tell, o.Book, !entries.empty()) != 0) return 1;
   std::vector<std::string> dangling;
@@ -200,7 +220,11 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
     if (o.ToStdout) {
       std::string file;
       const int rc = ExtractPrivately(plugin, h, scratch, file);
-      if (!CopyToStdout(file)) return tell.Fail("cannot write to standard output");
+      if (!CopyToStdout(file)) {
+        // Said once: no later entry can be written either.
+        tell.Fail(std::string("cannot write to standard output") + (errno == ENOSPC ? ": the disk is full" : ""));
+        return kStopWalk;
+      }
       std::error_code ec;
       fs::remove(file, ec);
       return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, "standard output", rc);
@@ -214,7 +238,9 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
     std::vector<char> destName = Buffer(name);
     const int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
     progress.Step("extracted", ++done, name);
-    return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, dir + name, rc);
+    if (rc == 0) return 0;
+    ExtractFailed(tell, o.Book, name, dir + name, rc);
+    return rc == E_EWRITE && DiskFull(dir) ? kStopWalk : 1;
   });
   if (!any && status == 0 && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
   return status;

@@ -116,6 +116,13 @@ std::string FolderProblem(const std::string& folder, std::uintmax_t bytes) {
   return "";
 }
 
+bool DiskFull(const std::string& folder) {
+  std::error_code ec;
+  const fs::space_info space = fs::space(folder.empty() ? "." : folder, ec);
+  // Less than a typical image is left: no write of one can succeed.
+  return !ec && space.available < (1u << 20);
+}
+
 std::string WhatItIsInstead(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   char head[4] = {};
@@ -202,6 +209,7 @@ int ExtractFailed(const tTell& tell, const std::string& book, const std::string&
   }
   if (why.empty() && fs::is_regular_file(there) && !Writable(dest)) why = "the file there is read-only";
   if (why.empty()) why = FolderProblem(FolderOf(dest), 0);
+  if (why.empty() && DiskFull(FolderOf(dest))) why = "the disk is full";
   if (why.empty()) why = rc == E_EWRITE ? "it could not be written whole" : "it could not be created";
   return tell.Fail(dest + ": " + why, rc);
 }

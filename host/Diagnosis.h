@@ -31,6 +31,9 @@ std::string FileProblem(const std::string& path, bool forWriting);
 // Why nothing could be created in folder for bytes more bytes; empty when
 // the host sees nothing wrong.
 std::string FolderProblem(const std::string& folder, std::uintmax_t bytes);
+// True when the disk that holds folder is full, or as good as full: what a
+// failed write there most likely met.
+bool DiskFull(const std::string& folder);
 // Why the plug-in found nothing in a file it does not take for a book: what
 // the file is instead ("a zip archive ..."); empty when it cannot tell.
 std::string WhatItIsInstead(const std::string& path);

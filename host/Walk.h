@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
 #include "host/Diagnosis.h"
 #include "host/PluginLoader.h"
 
@@ -31,8 +35,13 @@ std::vector<char> Buffer(const std::string& s);
 // Says why a book could not be opened; gives 1.
 int OpenFailed(const tTell& tell, const std::string& book, int rc);
 
+// What a visit gives when it failed and nothing after it can go better (the
+// disk is full): the walk ends there.
+constexpr int kStopWalk = 3;
+
 // Walks every entry: visit(name, handle) processes it (ProcessFile) and gives
-// 0, or 1 when it failed. Gives 1 when any did, or the book cannot be opened.
+// 0, 1 when it failed, or kStopWalk. Gives 1 when any failed, or the book
+// cannot be opened.
 template <class Visit>
 int Walk(const PluginLoader& plugin, const tTell& tell, const std::string& book, Visit&& visit) {
   tHostArchive archive(plugin, book);
@@ -44,7 +53,9 @@ int Walk(const PluginLoader& plugin, const tTell& tell, const std::string& book,
     tHeaderData header{};
     if (plugin.ReadHeader(archive.Handle(), &header) != 0) break;  // the end of the list
     header.FileName[sizeof header.FileName - 1] = '\0';
-    status |= visit(std::string(header.FileName), archive.Handle());
+    const int result = visit(std::string(header.FileName), archive.Handle());
+    status |= result == 0 ? 0 : 1;
+    if (result == kStopWalk) break;
   }
   return status;
 }
@@ -58,6 +69,25 @@ int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& 
 // entries gets a warning; gives 0.
 int CheckBook(const PluginLoader& plugin, const tTell& tell, const std::string& book, bool hasEntries);
 
+// Holds back the signals that end the program (interrupt, terminate, hang-up)
+// for as long as it lives, so that a walk can end between entries and leave
+// nothing behind: Arrived() tells when one came; it is delivered when this
+// object goes. Nothing is held on Windows.
+class tSignalsHeld {
+ public:
+  tSignalsHeld();
+  ~tSignalsHeld();
+  tSignalsHeld(const tSignalsHeld&) = delete;
+  tSignalsHeld& operator=(const tSignalsHeld&) = delete;
+  bool Arrived() const;
+
+ private:
+  bool held_ = false;
+#ifndef _WIN32
+  sigset_t old_;  // the mask before
+#endif
+};
+
 // A private folder for files the host extracts to read them itself; it is
 // removed, with all in it, when this object goes.
 class tScratchFolder {
@@ -67,6 +97,8 @@ class tScratchFolder {
   tScratchFolder(const tScratchFolder&) = delete;
   tScratchFolder& operator=(const tScratchFolder&) = delete;
   bool Made() const { return !path_.empty(); }
+  // The folder it was made in, to name it.
+  std::string Base() const;
   // The folder with a trailing separator.
   const std::string& Path() const { return path_; }
 

@@ -400,6 +400,27 @@ class TarHabits(SampleCopy):
         self.run_host("delete", "book.fb2", "[rn]*")
         self.assertEqual(self.names("book.fb2"), ["cover.png", "chart.png"])
 
+    def test_a_full_disk_is_said_once_and_an_interrupt_leaves_nothing_behind(self):
+        with open("/dev/full", "wb") as full:
+            proc = subprocess.run(host_command() + ["extract", "-O", "book.fb2"], cwd=self.dir, stdout=full,
+                                  stderr=subprocess.PIPE, timeout=600)
+        self.assertEqual(proc.returncode, 1)
+        self.assertEqual(proc.stderr.count(b"cannot write to standard output"), 1, proc.stderr)
+        if is_wine():
+            return  # no POSIX signals there
+        entry = base64.b64encode(bytes(60000)).decode()
+        self.write("big.fb2", ("<FictionBook>" + "".join(f'<binary id="{i}.png">{entry}</binary>' for i in range(400))
+                               + "</FictionBook>").encode())
+        temp = self.path("temp")
+        os.mkdir(temp)
+        proc = subprocess.Popen(host_command() + ["list", "-l", "big.fb2"], cwd=self.dir, stdout=subprocess.DEVNULL,
+                                env=dict(os.environ, TMPDIR=temp))
+        while not os.listdir(temp) and proc.poll() is None:
+            time.sleep(0.001)
+        proc.send_signal(signal.SIGINT)
+        self.assertNotEqual(proc.wait(timeout=600), 0, "interrupted while it listed")
+        self.assertEqual(os.listdir(temp), [], "the scratch folder went with it")
+
     def test_no_book_and_every_cause_is_told(self):
         with zipfile.ZipFile(self.path("book.fb2.zip"), "w", zipfile.ZIP_DEFLATED) as z:
             z.write(self.path("book.fb2"), "book.fb2")
