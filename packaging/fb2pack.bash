@@ -1,5 +1,25 @@
-# Bash completion for fb2pack: commands, options, and for extract and delete
-# the entry names of the book on the line.
+# Bash completion for fb2pack: commands, options, files, and for extract,
+# delete and set-cover the entry names of the book on the line.
+
+# A word of the line as the command will get it: quotes and backslashes
+# removed, a leading ~ made the home folder. Nothing in it is run.
+_fb2pack_dequote() {
+  local word=$1 out="" quote="" c i
+  [[ $word == "~" || $word == "~/"* ]] && word=$HOME${word:1}
+  for ((i = 0; i < ${#word}; i++)); do
+    c=${word:i:1}
+    if [[ $quote == "'" ]]; then
+      [[ $c == "'" ]] && quote="" || out+=$c
+    elif [[ $c == "\\" && $quote != '"' ]]; then
+      ((i++)); out+=${word:i:1}
+    elif [[ $c == "'" && -z $quote ]]; then quote="'"
+    elif [[ $c == '"' ]]; then [[ -z $quote ]] && quote='"' || quote=""
+    else out+=$c
+    fi
+  done
+  printf '%s' "$out"
+}
+
 _fb2pack() {
   local cur prev words cword
   if declare -F _init_completion >/dev/null; then
@@ -7,23 +27,32 @@ _fb2pack() {
   else
     cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} words=("${COMP_WORDS[@]}") cword=$COMP_CWORD
   fi
-  local commands="list extract add delete test detect caps help"
+  local commands="list extract add delete set-cover test detect caps help"
   local i command="" plugin=() book="" positional=0
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
-      --plugin) plugin=(--plugin "${words[i+1]}"); ((i++)) ;;
-      --plugin=*) plugin=("${words[i]}") ;;
+      --plugin) plugin=(--plugin "$(_fb2pack_dequote "${words[i+1]}")"); ((i++)) ;;
+      --plugin=*) plugin=("$(_fb2pack_dequote "${words[i]}")") ;;
       -C|--directory) ((i++)) ;;
       -*) ;;
       *)
         if [[ -z $command ]]; then command=${words[i]}
-        else ((positional++)); [[ $positional -eq 1 ]] && book=${words[i]}
+        else ((positional++)); [[ $positional -eq 1 ]] && book=$(_fb2pack_dequote "${words[i]}")
         fi ;;
     esac
   done
+  local word
+  word=$(_fb2pack_dequote "$cur")
+  # Files and folders one a line, so that spaces stay inside names; bash
+  # quotes what it puts on the line.
+  _fb2pack_files() {
+    compopt -o filenames 2>/dev/null
+    mapfile -t -O "${#COMPREPLY[@]}" COMPREPLY < <(compgen -"$1" -- "$word")
+  }
+  COMPREPLY=()
   case $prev in
-    --plugin) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-    -C|--directory) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+    --plugin) _fb2pack_files f; return ;;
+    -C|--directory) _fb2pack_files d; return ;;
   esac
   if [[ -z $command ]]; then
     COMPREPLY=($(compgen -W "$commands --plugin --verbose --help --version" -- "$cur"))
@@ -32,20 +61,32 @@ _fb2pack() {
   case $command in
     list) COMPREPLY=($(compgen -W "--json -l --long --help" -- "$cur")) ;;
     extract) COMPREPLY=($(compgen -W "-C --directory -O --to-stdout -k --keep-old-files --help" -- "$cur")) ;;
-    delete|add|test|detect) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
+    delete|add|set-cover|test|detect) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac
   [[ $cur == -* ]] && return
-  if [[ -z $book || ($command != extract && $command != delete) ]]; then
-    COMPREPLY+=($(compgen -f -- "$cur"))
+  if [[ -z $book || ($command != extract && $command != delete && $command != set-cover) ]] ||
+     [[ $command == set-cover && $positional -gt 1 ]]; then
+    _fb2pack_files f
     return
   fi
   # The entries of the book on the line, as the listing names them. Never
-  # through compgen -W, which would expand what a book's ids hold.
+  # through compgen -W, which would expand what a book's ids hold. extract
+  # and delete take shell patterns: a name's pattern characters are escaped
+  # for fb2pack, so that the name means itself alone.
   local name
-  COMPREPLY=()
   while IFS= read -r name; do
-    [[ $name == "$cur"* ]] && COMPREPLY+=("$(printf '%q' "$name")")
+    [[ $name == "$word"* ]] || continue
+    [[ $command != set-cover ]] && name=$(printf '%s' "$name" | sed 's/[][*?\\]/\\&/g')
+    COMPREPLY+=("$(printf '%q' "$name")")
   done < <(fb2pack "${plugin[@]}" list -- "$book" 2>/dev/null)
+  # set-cover takes a file too; quoted here, beside the names.
+  if [[ $command == set-cover ]]; then
+    local listed=" ${COMPREPLY[*]} "
+    while IFS= read -r name; do
+      name=$(printf '%q' "$name")
+      [[ $listed == *" $name "* ]] || COMPREPLY+=("$name")
+    done < <(compgen -f -- "$word")
+  fi
 }
 complete -F _fb2pack fb2pack

@@ -468,15 +468,32 @@ class TarHabits(SampleCopy):
         os.chmod(os.path.join(bin_dir, "fb2pack"), 0o755)
         env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"])
 
-        def complete(*words):
+        def complete(*words, env=env):
             cmd = (f"source {shlex.quote(script)}; COMP_WORDS=({' '.join(map(shlex.quote, words))}); "
                    f"COMP_CWORD={len(words) - 1}; _fb2pack; printf '%s\\n' \"${{COMPREPLY[@]}}\"")
             return subprocess.run(["bash", "-c", cmd], cwd=self.dir, env=env, capture_output=True,
-                                  text=True).stdout.split()
+                                  text=True).stdout.splitlines()
 
         self.assertIn("extract", complete("fb2pack", "ex"))
         self.assertIn("--to-stdout", complete("fb2pack", "extract", "--to"))
         self.assertEqual(complete("fb2pack", "delete", "book.fb2", "c"), ["cover.png", "chart.png"])
+        # A book whose path has spaces, given quoted, escaped or from ~, and
+        # an entry whose name holds pattern characters.
+        os.mkdir(self.path("my books"))
+        shutil.copy(self.path("book.fb2"), self.path("my books", "a book.fb2"))
+        self.write("a*.png", b"\x89PNG\r\n\x1a\n")
+        self.run_host("add", "my books/a book.fb2", "a*.png")
+        home = dict(env, HOME=self.dir)
+        for book in ("'my books/a book.fb2'", '"my books/a book.fb2"', "my\\ books/a\\ book.fb2",
+                     "~/my\\ books/a\\ book.fb2"):
+            self.assertEqual(complete("fb2pack", "delete", book, "a", env=home), ["a\\\\\\*.png"], book)
+        self.assertEqual(complete("fb2pack", "set-cover", "my\\ books/a\\ book.fb2", "a"), ["a\\*.png"])
+        self.assertEqual(complete("fb2pack", "list", "my\\ b"), ["my books"])
+        # What the completion put on the line reaches fb2pack as the one name.
+        word = complete("fb2pack", "delete", "'my books/a book.fb2'", "a")[0]
+        subprocess.run(["bash", "-c", f"fb2pack delete 'my books/a book.fb2' {word}"], cwd=self.dir, env=env,
+                       check=True)
+        self.assertEqual(self.names("my books/a book.fb2"), ["cover.png", "chart.png", "rings.png"])
 
     @unittest.skipUnless(is_wine_args(), "the Windows host's command line")
     def test_the_windows_host_takes_any_unicode_name(self):
