@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Runs every shell session the README shows (its `console` blocks) against
 a build, each in a scratch folder holding a fresh copy of examples/, and
-checks that each command prints what the README shows after it."""
+checks that each command prints what the README shows after it; then runs
+the manual page's examples, in order, in one such folder: each must succeed."""
 import argparse
 import os
 import re
@@ -48,6 +49,16 @@ def main():
                     failures += 1
                     print(f"session {number}: $ {command}\n  README shows: {expected}\n  it printed:   {got}")
     print(f"{sum(len(s) for s in blocks)} commands in {len(blocks)} sessions, {failures} differing")
+    with open(os.path.join(ROOT, "docs", "fb2pack.1"), encoding="utf-8") as f:
+        examples = re.search(r"^\.SH EXAMPLES\n.*?^\.nf\n(.*?)^\.fi", f.read(), re.S | re.M).group(1)
+    with tempfile.TemporaryDirectory(prefix="fb2pack-man-") as scratch:
+        shutil.copytree(os.path.join(ROOT, "examples"), os.path.join(scratch, "examples"))
+        for command in examples.replace("\\-", "-").splitlines():
+            done = subprocess.run(["bash", "-c", command], cwd=scratch, env=env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT, text=True, timeout=120)
+            if done.returncode != 0:
+                failures += 1
+                print(f"manual page: $ {command}\n  exit {done.returncode}: {done.stdout}")
     sys.exit(1 if failures else 0)
 
 
