@@ -39,7 +39,7 @@ tCoverEdit CoverEdits(const tCoverPlace& place, const std::string& writtenId,
                       std::vector<tByteEdit>& edits) {
   edits.clear();
   if (place.TitleInfos == 0) return tCoverEdit::NoTitleInfo;
-  if (place.TitleInfos > 1 || !place.TitleInfoEnds) return tCoverEdit::Unclear;
+  if (place.TitleInfos > 1 || !place.TitleInfoEnds || place.CoverPages > 1) return tCoverEdit::Unclear;
   const std::string value = "\"#" + DoubleQuotedId(writtenId) + "\"";
   if (place.CoverPage.Found && place.HasImage && place.HrefFrom != tCoverPlace::npos) {
     edits.push_back({place.HrefFrom, place.HrefTo, value});

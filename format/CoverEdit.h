@@ -22,7 +22,7 @@ struct tByteEdit {
 enum class tCoverEdit {
   Done,
   NoTitleInfo,  // the book has no <title-info>
-  Unclear,      // more than one, or one without its end
+  Unclear,      // more than one, one without its end, or more than one cover page in it
 };
 
 // The edits that make the element with writtenId (as the book writes it, or

@@ -199,11 +199,14 @@ void tReferenceScan::NameEnds(std::uint64_t at) {
   isRoot_ = !rootSeen_;
   if (isRoot_) Place.RootName = at;
   rootSeen_ = true;
-  isCoverImage_ = inCoverPage_ && !Place.HasImage && LocalName(tag_) == "image";
+  const bool image = LocalName(tag_) == "image";
+  isCoverImage_ = inCoverPage_ && !Place.HasImage && image;
   if (isCoverImage_) {
     Place.HasImage = true;
     Place.ImageName = at;
   }
+  isSourceCoverImage_ = srcTitleInfo_ > 0 && coverpage_ > 0 && !sourceImageSeen_ && image;
+  sourceImageSeen_ = sourceImageSeen_ || isSourceCoverImage_;
 }
 
 void tReferenceScan::ValueEnds(std::uint64_t at) {
@@ -216,20 +219,23 @@ void tReferenceScan::ValueEnds(std::uint64_t at) {
     }
   }
   if (LocalName(name_) != "href") return;
-  if (isCoverImage_ && Place.HrefFrom == tCoverPlace::npos) {
+  // The cover is the first href of the first image in a cover page of the
+  // title, the one the cover edit changes; a source book's is that book's.
+  const bool cover = isCoverImage_ && Place.HrefFrom == tCoverPlace::npos;
+  if (cover) {
     Place.HrefFrom = valueStart_;
     Place.HrefTo = at + 1;
   }
+  const bool sourceCover = isSourceCoverImage_;
+  isSourceCoverImage_ = false;
   if (held_.empty() || held_[0] != '#' || StartsEntry(tag_)) return;
   Targets.push_back(IdInUtf8(held_.substr(1), charset_));
-  // The first image of a cover page; a source book's cover page is that
-  // book's, not this one's.
-  if (coverpage_ > 0 && srcTitleInfo_ > 0 && !HasSourceCover) {
-    HasSourceCover = true;
-    SourceCover = Targets.back();
-  } else if (coverpage_ > 0 && titleInfo_ > 0 && srcTitleInfo_ == 0 && !HasCover) {
+  if (cover) {
     HasCover = true;
     Cover = Targets.back();
+  } else if (sourceCover) {
+    HasSourceCover = true;
+    SourceCover = Targets.back();
   }
 }
 
@@ -254,7 +260,8 @@ void tReferenceScan::TagEnds(bool closesItself, std::uint64_t at) {
   } else if (titleDepth_ == 0) {
     child_ = {true, childAfter_, tagStart_, tCoverPlace::npos};
     childName_ = name;
-    inCoverPage_ = name == "coverpage" && !Place.CoverPage.Found && !closesItself;
+    if (name == "coverpage") ++Place.CoverPages;
+    inCoverPage_ = name == "coverpage" && !closesItself;
     if (closesItself) ChildEnds(at);
   }
   if (titleDepth_ >= 0 && name != "title-info" && !closesItself) ++titleDepth_;
@@ -283,7 +290,7 @@ void tReferenceScan::EndTagEnds(std::uint64_t at) {
     Place.TitleInfoEnds = true;
     titleDepth_ = -1;
   } else if (titleDepth_ > 0 && --titleDepth_ == 0) {
-    if (inCoverPage_) Place.CoverPageClose = tagStart_;
+    if (inCoverPage_ && Place.CoverPageClose == tCoverPlace::npos) Place.CoverPageClose = tagStart_;
     inCoverPage_ = false;
     ChildEnds(at);
   }

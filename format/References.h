@@ -41,6 +41,7 @@ struct tCoverPlace {
   tChild First;                                  // the first element
   tChild LastBefore;                             // the last of those the schema puts before <coverpage>
   tChild CoverPage;                              // the first <coverpage>
+  int CoverPages = 0;                            // how many: more than one makes the place unclear
   std::uint64_t CoverPageClose = npos;           // its end tag, when it has one
   bool HasImage = false;                         // an image in it
   std::uint64_t ImageName = npos;                // just after that image's name
@@ -99,8 +100,9 @@ class tReferenceScan {
   std::uint64_t tagStart_ = 0;  // the '<' of the markup being read
   std::uint64_t valueStart_ = 0;
   bool rootSeen_ = false;
-  bool isRoot_ = false;        // the tag being read is the root's
-  bool isCoverImage_ = false;  // it is the image of the cover page
+  bool isRoot_ = false;                                        // the tag being read is the root's
+  bool isCoverImage_ = false;                                  // it is the image of the cover page
+  bool isSourceCoverImage_ = false, sourceImageSeen_ = false;  // the same for the source book's
   int titleDepth_ = -1;        // elements open inside the place's title-info; -1 outside it
   bool inCoverPage_ = false;   // inside the place's cover page
   tCoverPlace::tChild child_;  // the element of title-info being read

@@ -3,7 +3,8 @@
 // distinct, and deleting one listed name cuts out exactly one element and
 // changes no other byte; adding a file under a listed name changes that
 // element alone, in its place, and every reference that resolved before
-// resolves after.
+// resolves after; making a listed entry the cover makes it the cover and
+// changes no listing.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "FuzzCommon.h"
 #include "format/EntryName.h"
 #include "format/References.h"
+#include "plugin/HostServices.h"
 #include "plugin/NameList.h"
 #include "plugin/iwcxhead.h"
 
@@ -174,6 +176,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!faithful) FUZZ_CHECK(rc != 0);
     // No name has a folder part, so keeping paths asks for nothing more.
     FUZZ_CHECK(rc != E_NOT_SUPPORTED);
+  } else if (flags == 3 && oneListed && !before.empty()) {
+    // Making a listed entry the cover: it is then the cover, the listing is
+    // as it was, and nothing that resolved is disconnected; or the book is
+    // left as it was.
+    const fb2pack::tCoverOutcome out = fb2pack::SetCover(book, "", names[0]);
+    FUZZ_CHECK(out.Result != fb2pack::tCoverResult::NoEntry);
+    if (out.Result != fb2pack::tCoverResult::Done) {
+      FUZZ_CHECK(fuzz::Slurp(book) == text);
+      return 0;
+    }
+    FUZZ_CHECK(Names(book) == before);
+    tBookReferences refs;
+    FUZZ_CHECK(ReadBookReferences(book, refs));
+    const auto it = std::find_if(refs.Elements.begin(), refs.Elements.end(),
+                                 [&](const tBookReferences::tElement& e) { return e.Name == names[0]; });
+    FUZZ_CHECK(it != refs.Elements.end() && refs.HasCover && refs.Cover == it->Id);
+    FUZZ_CHECK(NoneDisconnected(resolvedBefore, Resolved(book).second));
+    return 0;
   } else {
     rc = DeleteFiles(bookPath.data(), list.data());
     FUZZ_CHECK(rc == 0 || rc == E_BAD_ARCHIVE || rc == E_UNKNOWN_FORMAT);

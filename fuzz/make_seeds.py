@@ -23,6 +23,12 @@ def small_books(rng):
             parts.append(f"<binary id={quote}img{i}.png{quote} content-type=\"image/png\">{text}</binary>\r\n")
         parts.append("</FictionBook>\r\n")
         books.append("".join(parts).encode("utf-8"))
+    # Title pages with a cover page, and without one, for the cover edit.
+    for cover in ('<coverpage><image xlink:href="#c.png"/></coverpage>', ""):
+        books.append(('<?xml version="1.0"?><FictionBook xmlns:xlink="http://www.w3.org/1999/xlink"><description>'
+                      f'<title-info>\n <genre>sf</genre>\n <book-title>T</book-title>{cover}\n <lang>ru</lang>'
+                      '\n</title-info></description><binary id="c.png">QUJD</binary><binary id="d.png">QQ==</binary>'
+                      '</FictionBook>').encode())
     books.append(b'<FictionBook><binary id="a"/><binary content-type="x">QQ==</binary><binary id="../b">Yg==')
     return books
 

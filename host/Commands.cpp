@@ -333,7 +333,7 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
       return tell.Fail(o.Book + ": it has no <title-info>, where a book names its cover" + unchanged);
     case tCoverResult::Unclear:
       return tell.Fail(o.Book + ": cannot tell where it names its cover (more than one <title-info>, or one that " +
-                       "does not end)" + unchanged);
+                       "does not end, or more than one <coverpage> in it)" + unchanged);
     case tCoverResult::Failed:
       return isEntry ? RewriteFailed(tell, o.Book, out.Code)
                      : AddFailed(tell, o.Book, {o.What}, out.Code, SizeOf(o.What));

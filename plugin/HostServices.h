@@ -19,7 +19,7 @@ enum class tCoverResult {
   NoEntry,      // no entry is listed under the name
   Shadowed,     // an earlier element has its id: a reference would show that one
   NoTitleInfo,  // the book has no <title-info> to say its cover in
-  Unclear,      // it has more than one, or one without its end
+  Unclear,      // it has more than one, one without its end, or more than one cover page
   Failed,       // Code says why, as the plug-in's operations do
 };
 
