@@ -40,7 +40,11 @@ tCoverEdit CoverEdits(const tCoverPlace& place, const std::string& writtenId,
   edits.clear();
   if (place.TitleInfos == 0) return tCoverEdit::NoTitleInfo;
   if (place.TitleInfos > 1 || !place.TitleInfoEnds || place.CoverPages > 1) return tCoverEdit::Unclear;
-  const std::string value = "\"#" + DoubleQuotedId(writtenId) + "\"";
+  // The id as the book writes it, made to stand in a value: "<" and ">",
+  // which a broken id can hold, as references that read the same.
+  std::string id;
+  for (char c : DoubleQuotedId(writtenId)) id += c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+  const std::string value = "\"#" + id + "\"";
   if (place.CoverPage.Found && place.HasImage && place.HrefFrom != tCoverPlace::npos) {
     edits.push_back({place.HrefFrom, place.HrefTo, value});
     return tCoverEdit::Done;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "format/CoverEdit.h"
 #include "format/References.h"
 
 namespace {
@@ -43,4 +44,29 @@ TEST(References, TheCoverIsTheFirstImageOfTheTitlesCoverPage) {
   EXPECT_EQ(scan("<title-info><coverpage></coverpage></title-info><coverpage><image l:href=\"#x\"/></coverpage>"),
             std::make_pair(std::string("-"), std::string("-")))
       << "a cover page outside the title's is none";
+}
+
+TEST(References, TheCoverEditWritesWhereTheTitleSaysItsCoverAndOnlyThere) {
+  auto edit = [](const std::string& text, const std::string& id) {
+    tReferenceScan s(tCharset::Utf8);
+    s.Feed(text.data(), text.size());
+    std::vector<tByteEdit> edits;
+    const tCoverEdit result = CoverEdits(
+        s.Place, id, [&](std::uint64_t from, std::uint64_t to) { return text.substr(from, to - from); }, edits);
+    std::string out = text;
+    for (auto e = edits.rbegin(); e != edits.rend(); ++e) out.replace(e->From, e->To - e->From, e->Bytes);
+    return result == tCoverEdit::Done ? out : "refused";
+  };
+  // A broken id's "<" and '"' cannot end the value or start markup.
+  EXPECT_EQ(edit("<F xmlns:x=\"http://www.w3.org/1999/xlink\"><title-info><coverpage><image x:href='#a'/>"
+                 "</coverpage></title-info></F>",
+                 "b<\"c"),
+            "<F xmlns:x=\"http://www.w3.org/1999/xlink\"><title-info><coverpage><image x:href=\"#b&lt;&quot;c\"/>"
+            "</coverpage></title-info></F>");
+  // An empty cover page gets the image; a book that binds no XLink prefix gets one.
+  EXPECT_EQ(edit("<F><fb:title-info><fb:coverpage/></fb:title-info></F>", "a"),
+            "<F xmlns:l=\"http://www.w3.org/1999/xlink\"><fb:title-info><fb:coverpage><fb:image l:href=\"#a\"/>"
+            "</fb:coverpage></fb:title-info></F>");
+  EXPECT_EQ(edit("<F><title-info><coverpage/><coverpage/></title-info></F>", "a"), "refused");
+  EXPECT_EQ(edit("<F><title-info></title-info><src-title-info/><title-info/></F>", "a"), "refused");
 }
