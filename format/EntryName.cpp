@@ -227,7 +227,11 @@ bool WrittenId(const std::string& fileName, std::string& out) {
   bool decoded = platform::FileNamesAreUtf8() ? DecodeCharset(fileName, tCharset::Utf8, points)
                                               : platform::AnsiToUnicode(fileName, points);
   out.clear();
-  if (!decoded) return false;
+  return decoded && WrittenIdOf(points, out);
+}
+
+bool WrittenIdOf(const std::u32string& points, std::string& out) {
+  out.clear();
   for (char32_t c : points) {
     if (IsUnnameable(c)) {
       // XML holds no such character (a line break would also end the value

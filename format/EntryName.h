@@ -61,6 +61,8 @@ std::size_t FitName(const std::string& name, std::size_t max);
 // reference, so that it reads right in whatever encoding the book declares. False when the name is not
 // valid in the system's file-name encoding: it cannot be written faithfully.
 bool WrittenId(const std::string& fileName, std::string& id);
+// The same for a name given as code points.
+bool WrittenIdOf(const std::u32string& points, std::string& id);
 
 // Writes & < > " as references, so a name cannot end the attribute or tag.
 std::string EscapeId(const std::string& id);

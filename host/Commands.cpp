@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "host/Encoding.h"
 #include "host/Output.h"
 #include "host/Patterns.h"
 #include "host/Walk.h"
@@ -21,12 +22,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool WriteOut(const std::string& bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
-}
+bool WriteOut(const std::string& text) { return WriteText(stdout, text); }
 
 std::string ReadHead(const std::string& path, std::size_t limit) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(HostPath(path), std::ios::binary);
   std::string head(limit, '\0');
   f.read(head.data(), static_cast<std::streamsize>(limit));
   head.resize(static_cast<std::size_t>(f.gcount()));
@@ -36,21 +35,46 @@ std::string ReadHead(const std::string& path, std::size_t limit) {
 // True when s holds a character that makes a shell pattern.
 bool IsPattern(const std::string& s) { return s.find_first_of("*?[") != std::string::npos; }
 
-// The entries that patterns select: a name matches a pattern it equals or
-// that it matches as a shell pattern. Gives 1, naming each pattern that
-// selects nothing, when any does.
+// The entries (as the plug-in names them) that patterns select: a name
+// matches a pattern it equals or that it matches as a shell pattern, as the
+// user reads it. A name the listing shows otherwise (a character the code
+// page lacks shown as "_") is found through the book's ids. Gives 1, naming
+// each pattern that selects nothing, when any does.
 int Select(const tTell& tell, const std::string& book, const std::vector<std::string>& names,
            const std::vector<std::string>& patterns, const std::string& nothingDone, std::set<std::string>& chosen) {
-  const std::set<std::string> listed(names.begin(), names.end());
+  std::map<std::string, std::string> shown;  // by the name as shown, the plug-in's
+  std::vector<std::string> read;             // the names as shown, in order
+  for (const std::string& n : names) {
+    read.push_back(FromPlugin(n));
+    shown.emplace(read.back(), n);
+  }
+  bool idsRead = false;
+  tBookReferences refs;
   int status = 0;
   for (const std::string& p : patterns) {
-    bool any = listed.count(p) != 0;
-    if (any) chosen.insert(p);
+    bool any = false;
+    if (auto it = shown.find(p); it != shown.end()) {
+      chosen.insert(it->second);
+      any = true;
+    }
     // Plain names are looked up; only patterns are matched against every name.
-    for (std::size_t i = 0; IsPattern(p) && i < names.size(); ++i) {
-      if (MatchesPattern(p, names[i])) {
+    for (std::size_t i = 0; IsPattern(p) && i < read.size(); ++i) {
+      if (MatchesPattern(p, read[i])) {
         chosen.insert(names[i]);
         any = true;
+      }
+    }
+    if (!any && !IsPattern(p)) {
+      if (!idsRead) {
+        std::string why;
+        const std::string path = PluginPath(book, why);
+        idsRead = !path.empty() && ReadBookReferences(path, refs);
+      }
+      for (const auto& e : refs.Elements) {
+        if (e.Id == p && !any) {
+          chosen.insert(e.Name);
+          any = true;
+        }
       }
     }
     if (!any) status = tell.Fail(book + ": no entry named " + p + nothingDone);
@@ -61,7 +85,9 @@ int Select(const tTell& tell, const std::string& book, const std::vector<std::st
 // Extracts the current entry into a scratch folder, for the host's own use;
 // gives the plug-in's result and the file's path.
 int ExtractPrivately(const PluginLoader& plugin, ArchiveHandle h, const tScratchFolder& scratch, std::string& file) {
-  std::vector<char> folder = Buffer(scratch.Path());
+  std::string why;
+  std::vector<char> folder = Buffer(PluginPath(scratch.Path(), why));
+  if (folder.size() == 1) return E_ECREATE;
   std::vector<char> name = Buffer("entry");
   file = scratch.Path() + "entry";
   return plugin.ProcessFile(h, PK_EXTRACT, folder.data(), name.data());
@@ -69,7 +95,7 @@ int ExtractPrivately(const PluginLoader& plugin, ArchiveHandle h, const tScratch
 
 // Copies a file to standard output.
 bool CopyToStdout(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(HostPath(path), std::ios::binary);
   std::vector<char> buffer(1 << 16);
   while (f) {
     f.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
@@ -84,7 +110,9 @@ bool CopyToStdout(const std::string& path) {
 // order (a dangling cover included).
 std::vector<std::string> MarkReferences(const std::string& book, std::vector<tListed>& entries) {
   tBookReferences refs;
-  if (!ReadBookReferences(book, refs)) return {};
+  std::string why;
+  const std::string path = PluginPath(book, why);
+  if (path.empty() || !ReadBookReferences(path, refs)) return {};
   std::map<std::string, std::string> idOf;  // by name
   std::set<std::string> ids;
   for (const auto& e : refs.Elements) {
@@ -136,6 +164,7 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
   if (o.Long && !scratch.Made()) {
     return tell.Fail("cannot make a temporary folder in " + scratch.Base() + " to measure the entries in");
   }
+  if (std::string why; o.Long && PluginPath(scratch.Path(), why).empty()) return tell.Fail(why);
   bool interrupted = false, full = false;
   int status = Walk(plugin, tell, o.Book, [&](const std::string& name, ArchiveHandle h) {
     if (held.Arrived()) {
@@ -145,6 +174,7 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
     }
     tListed entry;
     entry.Name = name;
+    entry.Shown = FromPlugin(name, entry.Exact);
     if (!o.Long) {
       plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
       entries.push_back(entry);
@@ -157,7 +187,7 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
     const tImageKind kind = SniffImage(ReadHead(file, 4096));
     entry.Type = kind.Label.empty() ? "unknown" : std::string(kind.Label);
     std::error_code ec;
-    fs::remove(file, ec);
+    fs::remove(HostPath(file), ec);
     entry.Damage = rc == E_BAD_ARCHIVE ? "cut" : rc == E_BAD_DATA ? "damaged" : "";
     if ((rc == E_EWRITE || rc == E_ECREATE) && DiskFull(scratch.Path())) {
       // Every entry would fail alike: said once, of the folder, not as sizes of 0.
@@ -189,9 +219,10 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   if (!o.ToStdout) {
     // Said once, not once for every entry.
     std::error_code ec;
-    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) return tell.Fail(dir + ": not a folder");
+    const fs::path folder = HostPath(dir);
+    if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) return tell.Fail(dir + ": not a folder");
     // As unzip -d and 7z -o do: a folder that is not there is made, with its parents.
-    if (!fs::exists(dir, ec) && !fs::create_directories(dir, ec) && ec) {
+    if (!fs::exists(folder, ec) && !fs::create_directories(folder, ec) && ec) {
       return tell.Fail("cannot make the folder " + dir + ": " + ec.message());
     }
     if (std::string why = FolderProblem(dir, 0); !why.empty()) return tell.Fail(why);
@@ -207,7 +238,11 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   }
   tScratchFolder scratch;
   if (o.ToStdout && !scratch.Made()) return tell.Fail("cannot make a temporary folder to extract through");
-  std::vector<char> destPath = Buffer(dir);
+  std::string why;
+  std::string pluginDir = o.ToStdout ? std::string() : PluginPath(dir, why);
+  if (!o.ToStdout && pluginDir.empty()) return tell.Fail(why);
+  if (!IsSeparator(pluginDir.empty() ? '\0' : pluginDir.back())) pluginDir += SystemPathRules().Separator;
+  std::vector<char> destPath = Buffer(pluginDir);
   tProgress progress;
   long done = 0;
   bool any = false;
@@ -226,20 +261,21 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
         return kStopWalk;
       }
       std::error_code ec;
-      fs::remove(file, ec);
+      fs::remove(HostPath(file), ec);
       return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, "standard output", rc);
     }
     std::error_code ec;
-    if (o.KeepOld && fs::exists(fs::symlink_status(dir + name, ec))) {
-      tell.Warn(dir + name + ": exists; left as it is");
+    const std::string dest = dir + FromPlugin(name);
+    if (o.KeepOld && fs::exists(fs::symlink_status(HostPath(dest), ec))) {
+      tell.Warn(dest + ": exists; left as it is");
       plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
       return 0;
     }
     std::vector<char> destName = Buffer(name);
     const int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
-    progress.Step("extracted", ++done, name);
+    progress.Step("extracted", ++done, FromPlugin(name));
     if (rc == 0) return 0;
-    ExtractFailed(tell, o.Book, name, dir + name, rc);
+    ExtractFailed(tell, o.Book, name, dest, rc);
     return rc == E_EWRITE && DiskFull(dir) ? kStopWalk : 1;
   });
   if (!any && status == 0 && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
@@ -256,7 +292,7 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
     const std::string name = SplitPath(file).second;
     if (name.empty()) return Usage(file + ": a folder, not a file");
     std::error_code ec;
-    if (fs::equivalent(o.Book, file, ec)) {
+    if (fs::equivalent(HostPath(o.Book), HostPath(file), ec)) {
       // As tar does with its own archive: "add book.fb2 *" adds the rest.
       tell.Warn(file + ": it is the book itself; not added");
       continue;
@@ -266,9 +302,19 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
     files.push_back(file);
   }
   if (files.empty()) return 1;
-  std::vector<char> book = Buffer(o.Book);
+  // Each file goes by a path the plug-in can open; the file's own name
+  // becomes its entry's.
+  std::vector<std::string> given;
+  std::string why;
+  for (const std::string& file : files) {
+    given.push_back(PluginPath(file, why));
+    if (given.back().empty()) return tell.Fail(why);
+  }
+  const std::string bookPath = PluginPath(o.Book, why);
+  if (bookPath.empty()) return tell.Fail(why);
+  std::vector<char> book = Buffer(bookPath);
   std::vector<char> src = Buffer("");
-  std::vector<char> list = MakeNameList(files);
+  std::vector<char> list = MakeNameList(given);
   const int rc = plugin.PackFiles(book.data(), nullptr, src.data(), list.data(), 0);
   return rc == 0 ? 0 : AddFailed(tell, o.Book, files, rc, added);
 }
@@ -285,9 +331,12 @@ int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& 
   }
   // The references are read before the book changes: an image the text
   // shows, whose id no element left in the book has, is named.
+  std::string why;
+  const std::string bookPath = PluginPath(o.Book, why);
+  if (bookPath.empty()) return tell.Fail(why);
   tBookReferences refs;
-  const bool read = ReadBookReferences(o.Book, refs);
-  std::vector<char> book = Buffer(o.Book);
+  const bool read = ReadBookReferences(bookPath, refs);
+  std::vector<char> book = Buffer(bookPath);
   std::vector<char> list = MakeNameList(gone);
   if (int rc = plugin.DeleteFiles(book.data(), list.data()); rc != 0) return RewriteFailed(tell, o.Book, rc);
   if (!read) return 0;
@@ -298,7 +347,7 @@ int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& 
   const std::set<std::string> shown(refs.Targets.begin(), refs.Targets.end());
   for (const auto& e : refs.Elements) {
     if (chosen.count(e.Name) != 0 && shown.count(e.Id) != 0 && left.count(e.Id) == 0) {
-      tell.Warn(o.Book + ": " + e.Name + " is still shown in the text (href=\"#" + e.Id +
+      tell.Warn(o.Book + ": " + FromPlugin(e.Name) + " is still shown in the text (href=\"#" + e.Id +
                 "\"); readers will show a missing picture there");
     }
   }
@@ -311,14 +360,25 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   std::vector<std::string> names;
   if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
   if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
-  const bool isEntry = SplitPath(o.What).first.empty() && std::find(names.begin(), names.end(), o.What) != names.end();
+  std::string entry;  // as the plug-in names it
+  for (const std::string& n : names) {
+    if (entry.empty() && FromPlugin(n) == o.What) entry = n;
+  }
+  const bool isEntry = SplitPath(o.What).first.empty() && !entry.empty();
   std::error_code ec;
-  if (!isEntry && !fs::is_regular_file(o.What, ec)) {
+  if (!isEntry && !fs::is_regular_file(HostPath(o.What), ec)) {
     return tell.Fail(o.Book + ": no entry named " + o.What + ", and no file of that name; the book is unchanged");
   }
   std::error_code same;
-  if (!isEntry && fs::equivalent(o.Book, o.What, same)) return Usage(o.What + ": it is the book itself");
-  const fb2pack::tCoverOutcome out = fb2pack::SetCover(o.Book, isEntry ? "" : o.What, isEntry ? o.What : "");
+  if (!isEntry && fs::equivalent(HostPath(o.Book), HostPath(o.What), same)) {
+    return Usage(o.What + ": it is the book itself");
+  }
+  std::string why;
+  const std::string bookPath = PluginPath(o.Book, why);
+  const std::string filePath = isEntry ? std::string() : PluginPath(o.What, why);
+  if (bookPath.empty() || (!isEntry && filePath.empty())) return tell.Fail(why);
+  fb2pack::tCoverOutcome out = fb2pack::SetCover(bookPath, filePath, entry);
+  out.Name = FromPlugin(out.Name);
   const std::string unchanged = "; the book is unchanged";
   using fb2pack::tCoverResult;
   switch (out.Result) {
@@ -382,22 +442,25 @@ std::string KindProblem(const tEntryFacts& e) {
 // Tests one book; 0 when it is whole, 1 when it is not, or cannot be read.
 int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& book) {
   if (std::string why = FileProblem(book, false); !why.empty()) return tell.Fail(book + ": " + why);
+  std::string unusable;
+  const std::string path = PluginPath(book, unusable);
+  if (path.empty()) return tell.Fail(unusable);
   std::vector<tEntryFacts> entries;
-  if (!InspectBook(book, entries)) return tell.Fail(book + ": cannot be read to its end");
+  if (!InspectBook(path, entries)) return tell.Fail(book + ": cannot be read to its end");
   if (entries.empty() && CheckBook(plugin, tell, book, false) != 0) return 1;
   std::string out;
   std::size_t damaged = 0;
   std::set<std::string> ids;
   for (const tEntryFacts& e : entries) {
     if (std::string why = DamageOf(e.End); !why.empty()) {
-      out += book + ": " + e.Name + ": " + why + "\n";
+      out += book + ": " + FromPlugin(e.Name) + ": " + why + "\n";
       ++damaged;
     } else if (std::string kind = KindProblem(e); !kind.empty()) {
-      out += book + ": " + e.Name + ": " + kind + "\n";
+      out += book + ": " + FromPlugin(e.Name) + ": " + kind + "\n";
     }
   }
   tBookReferences refs;
-  if (ReadBookReferences(book, refs)) {
+  if (ReadBookReferences(path, refs)) {
     for (const auto& e : refs.Elements) ids.insert(e.Id);
     std::set<std::string> told;
     for (const std::string& target : refs.Targets) {
@@ -428,7 +491,13 @@ int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std:
       status = tell.Fail(f + ": " + why);
       continue;
     }
-    std::vector<char> name = Buffer(f);
+    std::string why;
+    const std::string path = PluginPath(f, why);
+    if (path.empty()) {
+      status = tell.Fail(why);
+      continue;
+    }
+    std::vector<char> name = Buffer(path);
     const bool yes = plugin.CanYouHandleThisFile(name.data()) != 0;
     WriteOut(f + ": " + (yes ? "FB2 book" : "not recognised") + "\n");
     if (!yes) status = 1;

@@ -10,6 +10,7 @@
 #endif
 
 #include "format/BookFormat.h"
+#include "host/Encoding.h"
 #include "plugin/iwcxhead.h"
 #include "textutil/FileText.h"
 #include "textutil/PathRules.h"
@@ -19,14 +20,14 @@ namespace fs = std::filesystem;
 int tTell::Fail(const std::string& why, int code) const {
   std::string line = "fb2pack: " + why;
   if (Verbose && code != 0) line += " (" + CodeName(code) + ")";
-  std::fprintf(stderr, "%s\n", line.c_str());
+  WriteText(stderr, line + "\n");
   return 1;
 }
 
-void tTell::Warn(const std::string& why) const { std::fprintf(stderr, "fb2pack: %s\n", why.c_str()); }
+void tTell::Warn(const std::string& why) const { WriteText(stderr, "fb2pack: " + why + "\n"); }
 
 int Usage(const std::string& why) {
-  std::fprintf(stderr, "fb2pack: %s\n(see fb2pack --help)\n", why.c_str());
+  WriteText(stderr, "fb2pack: " + why + "\n(see fb2pack --help)\n");
   return 2;
 }
 
@@ -61,14 +62,14 @@ std::string FolderOf(const std::string& path) {
 }
 
 bool Readable(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(HostPath(path), std::ios::binary);
   return f.good();
 }
 
 bool Writable(const std::string& path) {
 #ifdef _WIN32
   std::error_code ec;
-  return (fs::status(path, ec).permissions() & fs::perms::owner_write) != fs::perms::none;
+  return (fs::status(HostPath(path), ec).permissions() & fs::perms::owner_write) != fs::perms::none;
 #else
   return ::access(path.c_str(), W_OK) == 0;
 #endif
@@ -78,14 +79,14 @@ bool Writable(const std::string& path) {
 // empty when it names something.
 std::string Missing(const std::string& path) {
   std::error_code ec;
-  fs::file_status st = fs::status(path, ec);
+  fs::file_status st = fs::status(HostPath(path), ec);
   if (ec == std::errc::too_many_symbolic_link_levels) return "a loop of symbolic links";
   if (fs::exists(st)) return "";
   std::error_code lec;
-  if (fs::is_symlink(fs::symlink_status(path, lec))) {
+  if (fs::is_symlink(fs::symlink_status(HostPath(path), lec))) {
     std::error_code rec;
-    const fs::path target = fs::read_symlink(path, rec);
-    return "a symbolic link to a file that does not exist" + (rec ? std::string() : " (" + target.string() + ")");
+    const fs::path target = fs::read_symlink(HostPath(path), rec);
+    return "a symbolic link to a file that does not exist" + (rec ? std::string() : " (" + FromHostPath(target) + ")");
   }
   return "no such file";
 }
@@ -95,7 +96,7 @@ std::string Missing(const std::string& path) {
 std::string FileProblem(const std::string& path, bool forWriting) {
   if (std::string why = Missing(path); !why.empty()) return why;
   std::error_code ec;
-  fs::file_status st = fs::status(path, ec);
+  fs::file_status st = fs::status(HostPath(path), ec);
   if (fs::is_directory(st)) return "it is a folder, not a file";
   if (!fs::is_regular_file(st)) return "it is not a regular file";
   if (!Readable(path)) return "no permission to read it";
@@ -105,26 +106,26 @@ std::string FileProblem(const std::string& path, bool forWriting) {
 
 std::string FolderProblem(const std::string& folder, std::uintmax_t bytes) {
   std::error_code ec;
-  fs::file_status st = fs::status(folder, ec);
+  fs::file_status st = fs::status(HostPath(folder), ec);
   if (std::string why = Missing(folder); !why.empty()) {
     return "the folder " + folder + " does not exist" + (why == "no such file" ? "" : ": " + why);
   }
   if (!fs::is_directory(st)) return folder + " is not a folder";
   if (!Writable(folder)) return "no permission to create files in " + folder + ", or it is read-only";
-  fs::space_info space = fs::space(folder, ec);
+  fs::space_info space = fs::space(HostPath(folder), ec);
   if (!ec && space.available < bytes) return "not enough free space in " + folder;
   return "";
 }
 
 bool DiskFull(const std::string& folder) {
   std::error_code ec;
-  const fs::space_info space = fs::space(folder.empty() ? "." : folder, ec);
+  const fs::space_info space = fs::space(HostPath(folder.empty() ? "." : folder), ec);
   // Less than a typical image is left: no write of one can succeed.
   return !ec && space.available < (1u << 20);
 }
 
 std::string WhatItIsInstead(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(HostPath(path), std::ios::binary);
   char head[4] = {};
   f.read(head, sizeof head);
   const std::string_view got(head, static_cast<std::size_t>(f.gcount()));
@@ -138,7 +139,7 @@ std::string WhatItIsInstead(const std::string& path) {
 
 std::uintmax_t SizeOf(const std::string& path) {
   std::error_code ec;
-  std::uintmax_t n = fs::file_size(path, ec);
+  std::uintmax_t n = fs::file_size(HostPath(path), ec);
   return ec ? 0 : n;
 }
 
@@ -203,7 +204,7 @@ int ExtractFailed(const tTell& tell, const std::string& book, const std::string&
   if (name.size() > 255) why = "the name is longer than the file system allows (255 bytes)";
 #endif
   std::error_code ec;
-  const fs::file_status there = fs::symlink_status(dest, ec);
+  const fs::file_status there = fs::symlink_status(HostPath(dest), ec);
   if (why.empty() && fs::exists(there) && !fs::is_regular_file(there) && !fs::is_symlink(there)) {
     why = "a folder or another non-file is in the way";
   }

@@ -45,8 +45,8 @@ std::string JsonString(const std::string& s, bool& valid) {
 
 std::string JsonEntry(const tListed& e, bool withDetails) {
   bool valid = true;
-  std::string entry = "{\"name\": " + JsonString(e.Name, valid);
-  if (!valid) {
+  std::string entry = "{\"name\": " + JsonString(e.Shown, valid);
+  if (!valid || !e.Exact) {
     entry += ", \"hex\": \"";
     for (char c : e.Name) {
       entry += platform::kHexDigits[static_cast<unsigned char>(c) >> 4];
@@ -83,7 +83,7 @@ std::string PlainListing(const std::vector<tListed>& entries, bool withDetails,
       out += PadLeft(std::to_string(e.Size), 12) + "  " + PadRight(e.Type, 8) + PadRight(mark, 10);
       total += e.Size;
     }
-    out += e.Name + "\n";
+    out += e.Shown + "\n";
   }
   if (withDetails) {
     out += PadLeft(std::to_string(total), 12) + "  " + std::to_string(entries.size()) +

@@ -10,7 +10,9 @@
 // One entry of a listing; size, type and damage are known in a long listing
 // only, the markings in long and JSON listings.
 struct tListed {
-  std::string Name;
+  std::string Name;   // as the plug-in gave it
+  std::string Shown;  // as the user reads it (UTF-8)
+  bool Exact = true;  // every byte of Name is a character
   std::uintmax_t Size = 0;
   std::string Type;    // "PNG", ..., "unknown"
   std::string Damage;  // "cut" (the book ends inside it), "damaged", or none

@@ -7,13 +7,16 @@
 #include <stdlib.h>
 #endif
 
+#include "host/Encoding.h"
 #include "textutil/PathRules.h"
 
 namespace fs = std::filesystem;
 
 std::vector<char> Buffer(const std::string& s) { return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1); }
 
-tHostArchive::tHostArchive(const PluginLoader& plugin, const std::string& path) : plugin_(plugin), path_(Buffer(path)) {
+tHostArchive::tHostArchive(const PluginLoader& plugin, const std::string& path)
+    : plugin_(plugin), path_(Buffer(PluginPath(path, why_))) {
+  if (!why_.empty()) return;
   tOpenArchiveData data{};
   data.ArcName = path_.data();
   data.OpenMode = PK_OM_LIST;
@@ -29,7 +32,7 @@ int OpenFailed(const tTell& tell, const std::string& book, int rc) {
   std::string why = FileProblem(book, false);
   if (why.empty()) {
     std::error_code ec;
-    why = fs::file_size(book, ec) == 0 && !ec ? "it is empty" : "the plug-in cannot open it";
+    why = fs::file_size(HostPath(book), ec) == 0 && !ec ? "it is empty" : "the plug-in cannot open it";
   }
   return tell.Fail(book + ": " + why, rc ? rc : E_BAD_DATA);
 }
@@ -43,7 +46,9 @@ int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& 
 }
 
 int CheckBook(const PluginLoader& plugin, const tTell& tell, const std::string& book, bool hasEntries) {
-  std::vector<char> name = Buffer(book);
+  std::string why;
+  std::vector<char> name = Buffer(PluginPath(book, why));
+  if (!why.empty()) return tell.Fail(why);
   if (plugin.CanYouHandleThisFile(name.data()) != 0) return 0;
   if (hasEntries) {
     tell.Warn(book + ": not recognised as an FB2 book by its content; showing the images found in it");
@@ -63,7 +68,7 @@ tScratchFolder::tScratchFolder() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path dir = base / ("fb2pack-" + std::to_string(gen()));
     if (fs::create_directory(dir, ec) && !ec) {
-      path_ = dir.string() + SystemPathRules().Separator;
+      path_ = FromHostPath(dir) + SystemPathRules().Separator;
       return;
     }
   }
@@ -76,7 +81,7 @@ tScratchFolder::tScratchFolder() {
 
 std::string tScratchFolder::Base() const {
   std::error_code ec;
-  return fs::temp_directory_path(ec).string();
+  return FromHostPath(fs::temp_directory_path(ec));
 }
 
 #ifdef _WIN32
@@ -115,5 +120,5 @@ bool tSignalsHeld::Arrived() const {
 tScratchFolder::~tScratchFolder() {
   if (path_.empty()) return;
   std::error_code ec;
-  fs::remove_all(path_, ec);
+  fs::remove_all(HostPath(path_), ec);
 }

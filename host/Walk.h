@@ -21,9 +21,12 @@ class tHostArchive {
   tHostArchive& operator=(const tHostArchive&) = delete;
   ArchiveHandle Handle() const { return handle_; }
   int OpenResult() const { return result_; }
+  // Why the book's path cannot be given to the plug-in; empty when it can.
+  const std::string& PathProblem() const { return why_; }
 
  private:
   const PluginLoader& plugin_;
+  std::string why_;  // before path_, which is made with it
   std::vector<char> path_;
   ArchiveHandle handle_ = nullptr;
   int result_ = 0;
@@ -45,6 +48,7 @@ constexpr int kStopWalk = 3;
 template <class Visit>
 int Walk(const PluginLoader& plugin, const tTell& tell, const std::string& book, Visit&& visit) {
   tHostArchive archive(plugin, book);
+  if (!archive.PathProblem().empty()) return tell.Fail(archive.PathProblem());
   if (!archive.Handle()) return OpenFailed(tell, book, archive.OpenResult());
   plugin.SetChangeVolProc(archive.Handle(), nullptr);
   plugin.SetProcessDataProc(archive.Handle(), nullptr);

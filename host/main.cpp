@@ -3,6 +3,7 @@
 // reads the command line and finds the plug-in; the commands do the rest.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 
 #include "host/Commands.h"
 #include "host/Diagnosis.h"
+#include "host/Encoding.h"
 #include "host/PluginLoader.h"
 
 #ifndef FB2PACK_VERSION
@@ -63,53 +65,26 @@ int LoadPlugin(PluginLoader& plugin, const tTell& tell, const std::string& given
                    " (--plugin PATH names another)");
 }
 
-#ifdef _WIN32
-// The plug-in takes names in the ANSI code page. The command line is read as
-// UTF-16, so any name can be given: one the code page cannot spell is passed
-// by its short (8.3) name. Empty when neither exists; why says so.
-std::string ForThePlugin(const std::wstring& arg, std::string& why) {
-  auto ansi = [](const std::wstring& w, std::string& out) {
-    BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, &lossy);
-    if (lossy || (n == 0 && !w.empty())) return false;
-    out.assign(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.c_str(), static_cast<int>(w.size()), out.data(), n, nullptr,
-                        &lossy);
-    return true;
-  };
-  std::string out;
-  if (ansi(arg, out)) return out;
-  // Said in UTF-8, whatever the console makes of it.
-  int m = WideCharToMultiByte(CP_UTF8, 0, arg.c_str(), static_cast<int>(arg.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(m), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, arg.c_str(), static_cast<int>(arg.size()), utf8.data(), m, nullptr, nullptr);
-  wchar_t shortName[MAX_PATH];
-  DWORD n = GetShortPathNameW(arg.c_str(), shortName, MAX_PATH);
-  if (n > 0 && n < MAX_PATH && ansi(std::wstring(shortName, n), out)) {
-    // An added file takes its entry name from what the plug-in is given.
-    tTell().Warn(utf8 + ": the system's code page cannot spell this name; given to the plug-in as " + out);
-    return out;
-  }
-  why = utf8 + ": this name has characters the system's code page cannot spell and no short (8.3) name, so the" +
-        " plug-in cannot open it";
-  return {};
-}
-#endif
-
-// The arguments after the program's name, as the plug-in can take them.
-bool Arguments(int argc, char** argv, std::vector<std::string>& args, std::string& why) {
+// The arguments after the program's name, in UTF-8: on Windows read as
+// UTF-16, so that any name can be given; paths are put in the plug-in's
+// code page where it is called.
+bool Arguments(int argc, char** argv, std::vector<std::string>& args) {
 #ifdef _WIN32
   (void)argc;
   (void)argv;
   int n = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
   if (wide == nullptr) return false;
-  for (int i = 1; i < n && why.empty(); ++i) args.push_back(ForThePlugin(wide[i], why));
+  for (int i = 1; i < n; ++i) {
+    const int len = static_cast<int>(std::wcslen(wide[i]));
+    const int m = WideCharToMultiByte(CP_UTF8, 0, wide[i], len, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(m > 0 ? m : 0), '\0');
+    if (m > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], len, utf8.data(), m, nullptr, nullptr);
+    args.push_back(std::move(utf8));
+  }
   LocalFree(wide);
-  return why.empty();
+  return true;
 #else
-  (void)why;
   args.assign(argv + 1, argv + argc);
   return true;
 #endif
@@ -123,8 +98,7 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   std::vector<std::string> args;
-  std::string why;
-  if (!Arguments(argc, argv, args, why)) return tTell().Fail(why.empty() ? "cannot read the command line" : why);
+  if (!Arguments(argc, argv, args)) return tTell().Fail("cannot read the command line");
   if (args.empty()) return Usage("no command given");
   for (const std::string& a : args) {
     // An unset variable in a script must not become the current folder or the root.
@@ -232,8 +206,7 @@ int main(int argc, char** argv) {
     int status = 0;
     for (std::size_t i = 0; i < listed.size(); ++i) {
       // As head does with several files.
-      if (listed.size() > 1) std::printf("%s==> %s <==\n", i ? "\n" : "", listed[i].c_str());
-      std::fflush(stdout);
+      if (listed.size() > 1) WriteText(stdout, std::string(i ? "\n" : "") + "==> " + listed[i] + " <==\n");
       list.Book = listed[i];
       status |= List(plugin, tell, list);
     }

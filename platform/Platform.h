@@ -137,6 +137,10 @@ bool FileNamesAreUtf8();
 bool AnsiToUnicode(const std::string& name, std::u32string& points);
 // One character in the ANSI code page; empty when it has none there.
 std::string UnicodeToAnsi(char32_t c);
+// The name of the file at path as the file system holds it, as code points:
+// on Windows its long name, whatever name (a short 8.3 one) path gives it;
+// false where names have no second form, or when there is no such file.
+bool LongFileName(const std::string& path, std::u32string& name);
 
 // The form in which the file system compares a file name (in the system's
 // file-name encoding): on Windows, without case (ordinal, as Windows compares

@@ -427,6 +427,7 @@ void Pause(unsigned ms) {
 bool FileNamesAreUtf8() { return true; }
 bool AnsiToUnicode(const std::string&, std::u32string&) { return false; }
 std::string UnicodeToAnsi(char32_t) { return {}; }
+bool LongFileName(const std::string&, std::u32string&) { return false; }
 
 std::string FileNameKey(const std::string& name) { return name; }
 bool IsDeviceName(const std::string&) { return false; }

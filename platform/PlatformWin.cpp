@@ -383,6 +383,31 @@ std::string UnicodeToAnsi(char32_t c) {
   return std::string(out, static_cast<std::size_t>(n));
 }
 
+bool LongFileName(const std::string& path, std::u32string& name) {
+  int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+  const DWORD size = GetLongPathNameW(wide.c_str(), nullptr, 0);
+  if (size == 0) return false;
+  std::wstring full(size, L'\0');
+  const DWORD got = GetLongPathNameW(wide.c_str(), full.data(), size);
+  if (got == 0 || got >= size) return false;
+  full.resize(got);
+  const std::size_t cut = full.find_last_of(L"\\/");
+  const std::wstring last = cut == std::wstring::npos ? full : full.substr(cut + 1);
+  if (last.empty()) return false;
+  name.clear();
+  for (std::size_t i = 0; i < last.size(); ++i) {
+    char32_t c = static_cast<char16_t>(last[i]);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < last.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(last[++i]) - 0xDC00);
+    }
+    name += c;
+  }
+  return true;
+}
+
 namespace {
 
 // A file name as Windows compares it: in UTF-16, trailing dots and spaces

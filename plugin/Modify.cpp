@@ -103,42 +103,75 @@ std::uint64_t InsertionPoint(tDiskRead& r, const std::vector<tRange>& ranges) {
 // The ranges of the book that stay when every element whose name, as the
 // listing shows it, is in names goes. An element that must go but whose end
 // cannot be told (no end tag of its own) makes the whole removal fail with
-// E_BAD_ARCHIVE rather than cut into its neighbours. With replacing (the
-// sources by the keys of their file names, platform::FileNameKey), the
-// element listed under a source's file name goes too, and where it stood and
-// its id are noted in replaced, by source.
+// E_BAD_ARCHIVE rather than cut into its neighbours. With replacing, each
+// source takes the place of the first element listed under its file name
+// (by platform::FileNameKey), or, failing that, of the first whose id reads
+// as the id the source is written with; where it stood and its id as the
+// book wrote it are noted in replaced, by source.
+struct tReplacing {
+  std::unordered_map<std::string, std::size_t> ByName, ById;
+};
+
 int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept,
-               const std::unordered_map<std::string, std::size_t>* replacing = nullptr,
-               std::vector<tReplaced>* replaced = nullptr) {
+               const tReplacing* replacing = nullptr, std::vector<tReplaced>* replaced = nullptr) {
   tDiskRead& r = *book.Reader;
   r.SeekTo(0);
   kept.clear();
   tElementScan scan(r);
-  tEntryNames listed;      // every element is named, in book order, as the listing names it
-  std::uint64_t from = 0;  // bytes before this have been decided
+  tEntryNames listed;          // every element is named, in book order, as the listing names it
+  std::vector<tRange> gone;    // the elements that go, in book order
+  struct tCandidate {
+    bool Found = false;
+    tRange Span{};
+    std::string Id;
+  };
+  std::vector<tCandidate> byName(replaced ? replaced->size() : 0), byId(byName.size());
+  auto first = [](std::vector<tCandidate>& candidates, const std::unordered_map<std::string, std::size_t>& map,
+                  const std::string& key) -> tCandidate* {
+    const auto it = map.find(key);
+    return it == map.end() || candidates[it->second].Found ? nullptr : &candidates[it->second];
+  };
   while (scan.Next()) {
     const tStartTag tag = ReadStartTag(scan.TagText);
     const std::string name = ReportedName(tag.Id, book.Charset);
     const std::string shown = name.empty() ? name : listed.Take(name);
-    tReplaced* replacement = nullptr;
+    tCandidate* asNamed = nullptr;
+    tCandidate* asId = nullptr;
     if (replacing != nullptr && !name.empty()) {
-      if (auto it = replacing->find(platform::FileNameKey(shown)); it != replacing->end()) {
-        replacement = &(*replaced)[it->second];
-      }
+      asNamed = first(byName, replacing->ByName, platform::FileNameKey(shown));
+      asId = first(byId, replacing->ById, IdInUtf8(tag.Id, book.Charset));
     }
-    const bool goes = !name.empty() && (names.count(shown) != 0 || replacement != nullptr);
+    const bool goes = !name.empty() && names.count(shown) != 0;
     if (!scan.Closed) {
-      if (goes) return E_BAD_ARCHIVE;
+      if (goes || asNamed != nullptr || asId != nullptr) return E_BAD_ARCHIVE;
       break;
     }
-    if (!goes) continue;  // the next search starts at its ">"
-    if (replacement != nullptr) *replacement = {true, scan.Start, tag.Id};
+    if (!goes && asNamed == nullptr && asId == nullptr) continue;  // the next search starts at its ">"
+    const std::uint64_t start = scan.Start;
     const std::uint64_t end = scan.SkipElement();
     if (end == tElementScan::npos) return r.ShortRead ? E_EREAD : E_BAD_ARCHIVE;
-    if (scan.Start > from) kept.push_back({from, scan.Start});
-    from = end;
+    for (tCandidate* c : {asNamed, asId}) {
+      if (c != nullptr) *c = {true, {start, end}, tag.Id};
+    }
+    if (goes) gone.push_back({start, end});
   }
   if (r.ShortRead) return E_EREAD;
+  // A source takes the element of its name, or else the element of its id,
+  // one that no other source took.
+  for (std::size_t i = 0; i < byName.size(); ++i) {
+    const tCandidate& c = byName[i].Found ? byName[i] : byId[i];
+    if (!c.Found) continue;
+    const bool taken = std::any_of(gone.begin(), gone.end(), [&](const tRange& g) { return g.From == c.Span.From; });
+    if (taken) continue;
+    (*replaced)[i] = {true, c.Span.From, c.Id};
+    gone.push_back(c.Span);
+  }
+  std::sort(gone.begin(), gone.end(), [](const tRange& a, const tRange& b) { return a.From < b.From; });
+  std::uint64_t from = 0;  // bytes before this have been decided
+  for (const tRange& g : gone) {
+    if (g.From > from) kept.push_back({from, g.From});
+    from = g.To;
+  }
   if (from < r.Size || kept.empty()) kept.push_back({from, r.Size});
   return E_SUCCESS;
 }
@@ -194,6 +227,7 @@ namespace {
 // id the book will write.
 struct tSource {
   std::string Path, FileName, Id;
+  bool ByIdOnly = false;  // the name given is not the file's own (a short 8.3 name)
 };
 
 // The rewrite that adds files: the ranges of the book that stay and the bytes
@@ -232,19 +266,42 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
     // Neither the book itself (it would be added into itself), nor a name
     // the book cannot hold faithfully.
     if (platform::IsFileOf(book.File.Held, folder + name)) return E_EREAD;
+    // The id comes from the file's own name where a host gave another (a
+    // short 8.3 name, for one the code page cannot spell): that name means
+    // nothing in a book.
     std::string id;
-    if (!WrittenId(name.substr(idStart), id)) return E_EREAD;
+    std::u32string longName;
+    std::string fileName = name.substr(idStart);
+    bool byIdOnly = false;
+    if (platform::LongFileName(folder + name, longName)) {
+      if (!WrittenIdOf(longName, id)) return E_EREAD;
+      std::string spelt;  // the long name in the code page, when it can be
+      for (char32_t c : longName) {
+        const std::string ansi = platform::UnicodeToAnsi(c);
+        if (ansi.empty()) {
+          byIdOnly = true;
+          break;
+        }
+        spelt += ansi;
+      }
+      if (!byIdOnly) fileName = spelt;
+    } else if (!WrittenId(fileName, id)) {
+      return E_EREAD;
+    }
     total += ElementLength(id.size(), Base64Length(size));
     if (total > kMaxText) return E_NO_MEMORY;
-    sources.push_back({folder + name, name.substr(idStart), std::move(id)});
+    sources.push_back({folder + name, fileName, std::move(id), byIdOnly});
   }
 
   // A source replaces the element listed under its file name (as the file
   // system compares names), and no other: in its place, under its id as the
   // book wrote it, so that every reference to it still holds. A source listed
   // nowhere is added before the root's end tag.
-  std::unordered_map<std::string, std::size_t> replacing;
-  for (std::size_t i = 0; i < sources.size(); ++i) replacing.emplace(platform::FileNameKey(sources[i].FileName), i);
+  tReplacing replacing;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    if (!sources[i].ByIdOnly) replacing.ByName.emplace(platform::FileNameKey(sources[i].FileName), i);
+    replacing.ById.emplace(IdInUtf8(sources[i].Id, tCharset::Utf8), i);
+  }
   std::vector<tRange>& kept = plan.Kept;
   plan.Replaced.assign(sources.size(), {});
   if (int rc = KeptRanges(book, {}, kept, &replacing, &plan.Replaced); rc != E_SUCCESS) return rc;

@@ -1,0 +1,33 @@
+// The host's text is UTF-8 (as typed, as shown); the plug-in's names and
+// paths are in the system's ANSI code page on Windows. These are the only
+// crossings between the two, and the only writes of text to the user. On
+// other systems names are bytes, passed and shown as they are.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+// A path as the plug-in can open it: on Windows made full, in the ANSI code
+// page, each part the code page cannot spell replaced by its short (8.3)
+// name. Empty, with why set (naming the path as given), when a part can be
+// neither spelt nor shortened.
+std::string PluginPath(const std::string& path, std::string& why);
+
+// Bytes the plug-in gave (a name) in UTF-8; exact is set false when some
+// byte means no character in the code page (it is shown as U+FFFD).
+std::string FromPlugin(const std::string& bytes, bool& exact);
+std::string FromPlugin(const std::string& bytes);
+// A name typed by the user as the plug-in spells it; false when the code
+// page cannot spell it.
+bool ToPlugin(const std::string& name, std::string& out);
+
+// The path for the host's own file calls.
+std::filesystem::path HostPath(const std::string& path);
+// A path from the file system, as the host's text.
+std::string FromHostPath(const std::filesystem::path& path);
+
+// Writes UTF-8 text to stdout or stderr: on Windows in UTF-16 when the
+// stream is a console (it then shows every character), as UTF-8 bytes when
+// it is redirected. False when it could not be written whole.
+bool WriteText(std::FILE* stream, const std::string& text);
