@@ -77,7 +77,14 @@ int Select(const tTell& tell, const std::string& book, const std::vector<std::st
         }
       }
     }
-    if (!any) status = tell.Fail(book + ": no entry named " + p + nothingDone);
+    std::string spelt;
+    if (!any) {
+      // A name the code page cannot spell is listed with "_" in its place.
+      status = tell.Fail(book + ": no entry named " + p + nothingDone +
+                         (ToPlugin(p, spelt) ? ""
+                                             : " (the system's code page cannot spell this name: such names "
+                                               "are listed with _ for each character it lacks)"));
+    }
   }
   return status;
 }
@@ -162,7 +169,10 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
   tSignalsHeld held;
   tScratchFolder scratch;
   if (o.Long && !scratch.Made()) {
-    return tell.Fail("cannot make a temporary folder in " + scratch.Base() + " to measure the entries in");
+    const std::string base = scratch.Base();
+    return tell.Fail(base.empty() ? "cannot make a temporary folder to measure the entries in: the folder that "
+                                    "TMPDIR, TMP or TEMP names does not exist"
+                                  : "cannot make a temporary folder in " + base + " to measure the entries in");
   }
   if (std::string why; o.Long && PluginPath(scratch.Path(), why).empty()) return tell.Fail(why);
   bool interrupted = false, full = false;
@@ -363,6 +373,15 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   std::string entry;  // as the plug-in names it
   for (const std::string& n : names) {
     if (entry.empty() && FromPlugin(n) == o.What) entry = n;
+  }
+  if (std::string why, path = PluginPath(o.Book, why); entry.empty() && !path.empty()) {
+    // A name the listing shows otherwise is found through the book's ids.
+    tBookReferences refs;
+    if (ReadBookReferences(path, refs)) {
+      for (const auto& e : refs.Elements) {
+        if (entry.empty() && e.Id == o.What) entry = e.Name;
+      }
+    }
   }
   const bool isEntry = SplitPath(o.What).first.empty() && !entry.empty();
   std::error_code ec;

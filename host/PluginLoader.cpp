@@ -1,5 +1,9 @@
 #include "host/PluginLoader.h"
 
+#include <filesystem>
+
+#include "host/Encoding.h"
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -41,7 +45,8 @@ void* PluginLoader::Symbol(const char* name) const {
 
 bool PluginLoader::Load(const std::string& path) {
 #ifdef _WIN32
-  library_ = LoadLibraryA(path.c_str());
+  // The host's paths are UTF-8: loaded by its UTF-16 form, from any folder.
+  library_ = LoadLibraryW(HostPath(path).wstring().c_str());
   if (library_ == nullptr) {
     error_ = "cannot load the plug-in " + path + " (error " + std::to_string(GetLastError()) + ")";
     return false;
@@ -102,9 +107,9 @@ const char* PluginFileName() {
 
 std::string ProgramFolder() {
 #ifdef _WIN32
-  char path[MAX_PATH + 1];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string s(path, n < MAX_PATH ? n : 0);
+  wchar_t path[32768];
+  DWORD n = GetModuleFileNameW(nullptr, path, 32767);
+  std::string s = FromHostPath(std::filesystem::path(std::wstring(path, n < 32767 ? n : 0)));
   std::size_t cut = s.find_last_of("\\/");
 #else
   char path[4096];

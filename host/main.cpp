@@ -58,7 +58,8 @@ int LoadPlugin(PluginLoader& plugin, const tTell& tell, const std::string& given
   std::string looked;
   for (const std::string& place : PluginPlaces()) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(place, ec)) return plugin.Load(place) ? 0 : tell.Fail(plugin.Error());
+    if (std::filesystem::is_regular_file(HostPath(place), ec))
+      return plugin.Load(place) ? 0 : tell.Fail(plugin.Error());
     looked += (looked.empty() ? "" : ", ") + place;
   }
   return tell.Fail(std::string("cannot find the plug-in ") + PluginFileName() + "; looked for " + looked +

@@ -112,14 +112,14 @@ struct tReplacing {
   std::unordered_map<std::string, std::size_t> ByName, ById;
 };
 
-int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept,
-               const tReplacing* replacing = nullptr, std::vector<tReplaced>* replaced = nullptr) {
+int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept, const tReplacing* replacing = nullptr,
+               std::vector<tReplaced>* replaced = nullptr) {
   tDiskRead& r = *book.Reader;
   r.SeekTo(0);
   kept.clear();
   tElementScan scan(r);
-  tEntryNames listed;          // every element is named, in book order, as the listing names it
-  std::vector<tRange> gone;    // the elements that go, in book order
+  tEntryNames listed;        // every element is named, in book order, as the listing names it
+  std::vector<tRange> gone;  // the elements that go, in book order
   struct tCandidate {
     bool Found = false;
     tRange Span{};
