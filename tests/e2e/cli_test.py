@@ -265,27 +265,34 @@ class NamesAndTypes(HostCase):
     PNG = b"\x89PNG\r\n\x1a\n" + bytes(range(40))
 
     def book(self, encoding):
-        head = f'<?xml version="1.0" encoding="{encoding}"?>\r\n<FictionBook><body><p>Текст</p></body>\r\n'
+        head = (f'<?xml version="1.0" encoding="{encoding}"?>\r\n<FictionBook xmlns:l="http://www.w3.org/1999/xlink">'
+                '<body><p>Текст</p><image l:href="#рыба.png"/></body>\r\n')
         cover = '<binary id="рыба.png" content-type="image/png">QUJD</binary>\r\n'
         return (head + cover + "</FictionBook>\r\n").encode(encoding)
 
-    @unittest.skipIf(is_wine_args(), "names reach a Windows program in its ANSI code page, here not a Cyrillic one")
     def test_a_cyrillic_name_round_trips_in_utf8_and_windows_1251_books(self):
         import xml.etree.ElementTree as ET
+
+        def shown(name):
+            # Under Wine's Western code page the plug-in lists each Cyrillic letter as "_".
+            return "".join(c if not is_wine() or c.encode("cp1252", "ignore") else "_" for c in name)
+
         self.write(self.NAME, self.PNG)
         for encoding in ("utf-8", "windows-1251"):
             self.write("b.fb2", self.book(encoding))
-            self.assertEqual(self.names("b.fb2"), ["рыба.png"], encoding)
+            self.assertEqual(self.names("b.fb2"), [shown("рыба.png")], encoding)
             for _ in range(2):  # added, then replaced rather than doubled
                 self.run_host("add", "b.fb2", self.NAME)
-                self.assertEqual(self.names("b.fb2"), ["рыба.png", self.NAME], encoding)
+                self.assertEqual(self.names("b.fb2"), [shown("рыба.png"), shown(self.NAME)], encoding)
             root = ET.fromstring(self.read("b.fb2"))  # well-formed in its declared encoding
             added = [e for e in root if e.tag == "binary"][-1]
             self.assertEqual((added.get("id"), added.get("content-type")), (self.NAME, "image/png"))
             os.makedirs(self.path("out"), exist_ok=True)
-            self.run_host("extract", "b.fb2", self.NAME, "-C", "out")
-            self.assertEqual(self.read(os.path.join("out", self.NAME)), self.PNG)
-            self.run_host("delete", "b.fb2", self.NAME, "рыба.png")
+            self.run_host("extract", "b.fb2", self.NAME, "-C", "out")  # asked for by its real name
+            self.assertEqual(self.read(os.path.join("out", shown(self.NAME))), self.PNG)
+            err = self.run_host("delete", "b.fb2", "рыба.png").stderr.decode()
+            self.assertIn(f'{shown("рыба.png")} is still shown in the text (href="#рыба.png")', err, encoding)
+            self.run_host("delete", "b.fb2", self.NAME)
             self.assertEqual(self.names("b.fb2"), [], encoding)
 
 
