@@ -185,13 +185,14 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
 
 int ExtractFailed(const tTell& tell, const std::string& book, const std::string& name, const std::string& dest,
                   int rc) {
+  const std::string shown = FromPlugin(name);
   if (rc == E_BAD_ARCHIVE) {
-    return tell.Fail(book + ": " + name + ": the book ends inside this entry (it was cut short); what could be read" +
+    return tell.Fail(book + ": " + shown + ": the book ends inside this entry (it was cut short); what could be read" +
                          " was written to " + dest,
                      rc);
   }
   if (rc == E_BAD_DATA) {
-    return tell.Fail(book + ": " + name +
+    return tell.Fail(book + ": " + shown +
                          ": this entry is damaged (bytes that are not base64, symbols after its end, or a tag"
                          " inside it); what could be decoded was written to " +
                          dest,
@@ -199,7 +200,7 @@ int ExtractFailed(const tTell& tell, const std::string& book, const std::string&
   }
   std::string why;
 #ifdef _WIN32
-  if (dest.size() > 259) why = "the path is longer than Windows allows (259)";
+  if (HostPath(dest).wstring().size() > 259) why = "the path is longer than Windows allows (259)";
 #else
   if (name.size() > 255) why = "the name is longer than the file system allows (255 bytes)";
 #endif
