@@ -316,10 +316,10 @@ class NamesAndTypes(HostCase):
         with open(os.path.join(self.dir.encode(), name), "wb") as f:
             f.write(self.PNG)
 
-        def host(*args):
+        def host(*args, stream="stdout"):
             proc = subprocess.run(host_command() + list(args), cwd=self.dir, env=env, capture_output=True, timeout=120)
             self.assertEqual(proc.returncode, 0, proc.stderr)
-            return proc.stdout
+            return getattr(proc, stream)
 
         for encoding in ("utf-8", "windows-1251"):
             self.write("b.fb2", self.book(encoding))
@@ -330,6 +330,9 @@ class NamesAndTypes(HostCase):
             self.assertIn(b'id="&#1048;&#1074;&#1072;&#1085; ', self.read("b.fb2"))
             host(b"delete", b"b.fb2", name)
             self.assertEqual(host(b"list", b"b.fb2").decode().splitlines(), ["рыба.png"])
+            # The text still shows the image deleted: said in words the console can read.
+            err = host(b"delete", b"b.fb2", "рыба.png".encode("cp1251"), stream="stderr").decode()
+            self.assertIn('рыба.png is still shown in the text (href="#рыба.png")', err, encoding)
         subprocess.run(["wineserver", "-k"], env=env, **quiet)
 
 
