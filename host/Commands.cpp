@@ -249,6 +249,7 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   tScratchFolder scratch;
   if (o.ToStdout && !scratch.Made()) return tell.Fail("cannot make a temporary folder to extract through");
   std::string why;
+  if (o.ToStdout && PluginPath(scratch.Path(), why).empty()) return tell.Fail(why);
   std::string pluginDir = o.ToStdout ? std::string() : PluginPath(dir, why);
   if (!o.ToStdout && pluginDir.empty()) return tell.Fail(why);
   if (!IsSeparator(pluginDir.empty() ? '\0' : pluginDir.back())) pluginDir += SystemPathRules().Separator;
