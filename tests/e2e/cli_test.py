@@ -437,7 +437,9 @@ class TarHabits(SampleCopy):
             time.sleep(0.001)
         proc.send_signal(signal.SIGINT)
         self.assertNotEqual(proc.wait(timeout=600), 0, "interrupted while it listed")
-        self.assertEqual(os.listdir(temp), [], "the scratch folder went with it")
+        # (A runner, such as valgrind, may leave its own files there.)
+        self.assertEqual([n for n in os.listdir(temp) if n.startswith("fb2pack")], [],
+                         "the scratch folder went with it")
 
     def test_no_book_and_every_cause_is_told(self):
         with zipfile.ZipFile(self.path("book.fb2.zip"), "w", zipfile.ZIP_DEFLATED) as z:
