@@ -349,12 +349,10 @@ void Pause(unsigned ms) { Sleep(ms); }
 
 bool FileNamesAreUtf8() { return GetACP() == CP_UTF8; }
 
-bool AnsiToUnicode(const std::string& name, std::u32string& points) {
-  if (name.empty()) return true;
-  int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), nullptr, 0);
-  if (n <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), wide.data(), n);
+namespace {
+
+// UTF-16 as code points, surrogate pairs joined.
+void AppendPoints(const std::wstring& wide, std::u32string& points) {
   for (std::size_t i = 0; i < wide.size(); ++i) {
     char32_t c = static_cast<char16_t>(wide[i]);
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) {
@@ -362,6 +360,17 @@ bool AnsiToUnicode(const std::string& name, std::u32string& points) {
     }
     points += c;
   }
+}
+
+}  // namespace
+
+bool AnsiToUnicode(const std::string& name, std::u32string& points) {
+  if (name.empty()) return true;
+  int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), nullptr, 0);
+  if (n <= 0) return false;
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), wide.data(), n);
+  AppendPoints(wide, points);
   return true;
 }
 
@@ -398,13 +407,7 @@ bool LongFileName(const std::string& path, std::u32string& name) {
   const std::wstring last = cut == std::wstring::npos ? full : full.substr(cut + 1);
   if (last.empty()) return false;
   name.clear();
-  for (std::size_t i = 0; i < last.size(); ++i) {
-    char32_t c = static_cast<char16_t>(last[i]);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < last.size()) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(last[++i]) - 0xDC00);
-    }
-    name += c;
-  }
+  AppendPoints(last, name);
   return true;
 }
 
