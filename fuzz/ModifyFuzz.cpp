@@ -74,10 +74,15 @@ bool OneElementReplaced(const std::string& before, const std::string& after) {
          before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
     ++suffix;
   }
-  for (std::size_t at = prefix + 1; at-- > 0;) {
-    if (before.compare(at, 7, "<binary") == 0) return after.compare(at, 7, "<binary") == 0;
+  std::size_t at = before.rfind("<binary", prefix);
+  if (at == std::string::npos) return false;
+  // A start tag may hold "<binary" itself: the element starts at the first of
+  // a run of them that no ">" parts.
+  for (std::size_t p;
+       at > 0 && (p = before.rfind("<binary", at - 1)) != std::string::npos && before.find('>', p) >= at;) {
+    at = p;
   }
-  return false;
+  return after.compare(at, 7, "<binary") == 0;
 }
 
 // The references of the book that name an element it has, and those that

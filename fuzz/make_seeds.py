@@ -29,7 +29,7 @@ def small_books(rng):
                       f'<title-info>\n <genre>sf</genre>\n <book-title>T</book-title>{cover}\n <lang>ru</lang>'
                       '\n</title-info></description><binary id="c.png">QUJD</binary><binary id="d.png">QQ==</binary>'
                       '</FictionBook>').encode())
-    books.append(b'<FictionBook><binary id="a"/><binary content-type="x">QQ==</binary><binary id="../b">Yg==')
+    books.append(b'<FictionBook><binary id="a"/><binary content-type="x">QQ==</binary><binary id="../b">Yg==<binary<binary id="c">')
     return books
 
 
