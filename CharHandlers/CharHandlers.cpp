@@ -6,22 +6,13 @@
 #include "textutil/Replacement.h"
 #include "textutil/StrUtil.h"
 
-tFileWrite::tFileWrite(const std::string& name) {
-  Handle = platform::OpenAlways(name);
-  Status = Handle == platform::InvalidHandle ? -1 : 0;
-  platform::SeekEnd(Handle);
-}
-
-tFileWrite::tFileWrite(const std::string& name, tReplacing)
+tFileWrite::tFileWrite(const std::string& name)
     : Replacement(std::make_unique<tReplacement>(name, tReplacement::Extraction)) {
   Handle = Replacement->Create() ? Replacement->Handle() : platform::InvalidHandle;
   Status = Handle == platform::InvalidHandle ? -1 : 0;
 }
 
-tFileWrite::~tFileWrite() {
-  Flush();
-  if (!Replacement) platform::Close(Handle);  // a replacement closes its own file
-}
+tFileWrite::~tFileWrite() { Flush(); }
 
 void tFileWrite::PutBytes(const char* bytes, std::size_t length) {
   const char* p = bytes;
@@ -48,38 +39,15 @@ void tFileWrite::Flush() {
 
 tFileWrite::tCommit tFileWrite::Commit() {
   Flush();
-  tCommit result = Handle != platform::InvalidHandle && !WriteFailed ? Committed : NotWritten;
-  if (!Replacement) {
-    platform::Close(Handle);
-    Handle = platform::InvalidHandle;
-    return result;
-  }
-  Handle = platform::InvalidHandle;
-  if (result != Committed) return NotWritten;
+  const bool written = Handle != platform::InvalidHandle && !WriteFailed;
+  Handle = platform::InvalidHandle;  // the replacement closes its own file
+  if (!written) return NotWritten;
   switch (Replacement->Commit()) {
     case tReplacement::Committed: return Committed;
     case tReplacement::NotWritten: return NotWritten;
     case tReplacement::NotPlaced: return NotPlaced;
   }
   return NotPlaced;
-}
-
-void tFinder::SetPattern(const std::string& pattern) {
-  if (pattern.empty() || pattern.size() > kMaxPattern) {
-    Status = -1;
-    return;
-  }
-  Pattern = pattern;
-  Status = 0;
-  Index = 1;
-  const std::size_t m = Pattern.size();
-  Table.assign(m, '\0');
-  // Table[q-1] for the 1-based q of the usual formulation.
-  for (std::size_t q = 2; q <= m; ++q) {
-    std::size_t k = static_cast<std::uint8_t>(Table[q - 2]);
-    while (k > 0 && Pattern[q - 1] != Pattern[k]) k = static_cast<std::uint8_t>(Table[k - 1]);
-    Table[q - 1] = static_cast<char>(Pattern[q - 1] == Pattern[k] ? k + 1 : 0);
-  }
 }
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "CharHandlers/CharHandlers.h"
 #include "reader/SeqRead.h"
+#include "reference/Reference.h"
 #include "textutil/Base64.h"
 
 namespace {

@@ -18,17 +18,6 @@ bool HeadAllowsRewrite(std::string_view text) {
   return !text.starts_with(kZipStart) && text.substr(0, kHeadSize).find(kRootStart) != std::string_view::npos;
 }
 
-bool InsideOpenTag(std::string_view text, std::size_t pos) {
-  if (pos == 0) return false;
-  std::size_t open = text.rfind('<', pos - 1);
-  return open != std::string_view::npos && text.find(kTagEnd, open) > pos;
-}
-
-std::size_t InsertionPoint(std::string_view text) {
-  std::size_t at = text.find(kRootEnd);
-  return at == std::string_view::npos || InsideOpenTag(text, at) ? std::string_view::npos : at;
-}
-
 std::uint64_t ElementEnd(bool closesItself, std::uint64_t close, std::uint64_t endTag, std::uint64_t nextStart) {
   constexpr std::uint64_t npos = ~std::uint64_t{0};
   if (closesItself) return close + 1;

@@ -18,6 +18,9 @@ inline constexpr std::string_view kRootEnd = "</FictionBook";
 inline constexpr char kTagEnd = '>';            // ends a start tag, even inside a quoted value
 inline constexpr char kContentEnd = '<';        // an entry's content runs up to the next one
 inline constexpr std::size_t kHeadSize = 1024;  // where the root tag must stand
+// The largest book that is rewritten, and that a rewrite may make: offsets
+// into a book are 32-bit, and what a rewrite writes must open again.
+inline constexpr std::uint64_t kMaxBookSize = 0x7FFFFFFF;
 // A zip archive's first bytes (a local file header): a zipped book that
 // stores its member uncompressed shows "<FictionBook" in its head, but it is
 // no book, and rewriting it would break the archive.
@@ -33,14 +36,6 @@ bool HeadIsBook(std::string_view head);
 // wholly within the first kHeadSize bytes, whatever follows it, and no zip
 // archive.
 bool HeadAllowsRewrite(std::string_view text);
-
-// True when pos lies inside a start tag that is still open (a "<" with no ">"
-// after it): what is inserted there would become part of that tag.
-bool InsideOpenTag(std::string_view text, std::size_t pos);
-
-// Where added elements go: just before the root's end tag. npos when the
-// book has none, or when it stands inside an open tag.
-std::size_t InsertionPoint(std::string_view text);
 
 // The end (one past the last byte) of an element whose start tag's ">"
 // stands at close. Deletion and replacement remove exactly this much.

@@ -5,18 +5,6 @@
 #include "format/BookFormat.h"
 #include "format/StartTag.h"
 
-bool tElementScan::SkipToLt() {
-  while (!Book.Eof) {
-    const void* lt = std::memchr(Book.Here(), kContentEnd, Book.Ahead());
-    if (lt != nullptr) {
-      Book.Skip(static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - Book.Here()));
-      return true;
-    }
-    Book.Skip(Book.Ahead());
-  }
-  return false;
-}
-
 bool tElementScan::MatchHere(std::string_view pattern) {
   for (std::size_t k = 1; k < pattern.size(); ++k) {
     Book.Next();
@@ -29,7 +17,7 @@ bool tElementScan::MatchHere(std::string_view pattern) {
 bool tElementScan::Next() {
   static_assert(kBinaryStart[0] == kContentEnd);
   for (;;) {
-    if (!SkipToLt()) return false;
+    if (!Book.SkipTo(kContentEnd)) return false;
     const std::uint32_t at = Book.Pos;
     if (MatchHere(kBinaryStart)) {
       Start = at;
@@ -37,13 +25,10 @@ bool tElementScan::Next() {
     }
   }
   TagText.assign(kBinaryStart);
-  while (!Book.Eof) {
-    const std::uint8_t* here = Book.Here();
-    const void* gt = std::memchr(here, kTagEnd, Book.Ahead());
-    const auto span = static_cast<std::uint32_t>(gt ? static_cast<const std::uint8_t*>(gt) - here : Book.Ahead());
-    TagText.append(reinterpret_cast<const char*>(here), span);
+  for (bool found = false; !Book.Eof && !found;) {
+    const std::uint32_t span = Book.SpanTo(kTagEnd, found);
+    TagText.append(reinterpret_cast<const char*>(Book.Here()), span);
     Book.Skip(span);
-    if (gt) break;
   }
   Closed = !Book.Eof;
   return true;
@@ -69,7 +54,7 @@ std::uint64_t tElementScan::SkipElement() {
   }
   // Whichever of "</binary>" and "<binary" comes first decides.
   Book.Next();
-  while (SkipToLt()) {
+  while (Book.SkipTo(kContentEnd)) {
     const std::uint64_t at = Book.Pos;
     Book.Next();
     if (Book.Eof) break;

@@ -39,8 +39,6 @@ class tElementScan {
   // bytes agree. True with the reader just past it; false with the reader
   // on the first byte that differs (which may start a match of its own).
   bool MatchHere(std::string_view pattern);
-  // Moves the reader to the next '<'; false at the end of the book.
-  bool SkipToLt();
 };
 
 // The next element as the listing walks them: one without a usable name is

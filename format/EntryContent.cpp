@@ -9,16 +9,6 @@
 
 namespace {
 
-// The bytes from the reader's position up to the next '<' in its window, in
-// bulk; the whole rest of the window when there is none (found then false).
-std::uint32_t SpanToLt(const tDiskRead& book, bool& found) {
-  const std::uint8_t* here = book.Here();
-  const std::uint32_t ahead = book.Ahead();
-  const void* lt = std::memchr(here, kContentEnd, ahead);
-  found = lt != nullptr;
-  return found ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(lt) - here) : ahead;
-}
-
 // True when the bytes at the reader's position start text; the reader stays
 // where it is.
 bool StartsHere(tDiskRead& book, std::string_view text) {
@@ -44,7 +34,7 @@ tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself,
   std::vector<char> decoded(tBase64Decoder::MaxOutput(tDiskRead::kWindowSize));
   bool ended = false;
   while (!book.Eof) {
-    const std::uint32_t span = SpanToLt(book, ended);
+    const std::uint32_t span = book.SpanTo(kContentEnd, ended);
     put(decoded.data(), decoder.Feed(reinterpret_cast<const char*>(book.Here()), span, decoded.data()));
     book.Skip(span);
     if (ended) break;

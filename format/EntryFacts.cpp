@@ -1,9 +1,9 @@
 #include "format/EntryFacts.h"
 
+#include "format/BookRead.h"
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "format/StartTag.h"
-#include "reader/SeqRead.h"
 
 namespace {
 // Enough for every kind SniffImage tells, SVG after a long preamble included.
@@ -12,16 +12,15 @@ constexpr std::size_t kHeadBytes = 4096;
 
 bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out) {
   out.clear();
-  tDiskRead book(path);
+  tBookRead book(path);
   if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
-  const tCharset charset = DeclaredCharset(reinterpret_cast<const char*>(book.Window), book.WindowLength);
   tElementScan scan(book);
   tEntryNames names;
   tStartTag tag;
   std::string name;
   // As the listing walks when it extracts: the next search starts where the
   // last content ended.
-  while (NextListed(scan, charset, names, tag, name)) {
+  while (NextListed(scan, book.Charset, names, tag, name)) {
     tEntryFacts facts{name, tag.ContentType, {}, {}};
     facts.End = ReadEntryContent(book, tag.ClosesItself, [&](const char* bytes, std::size_t n) {
       if (facts.Head.size() < kHeadBytes) facts.Head.append(bytes, std::min(n, kHeadBytes - facts.Head.size()));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "format/BookFormat.h"
+#include "format/BookRead.h"
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "format/StartTag.h"
@@ -49,14 +50,38 @@ void tReferenceScan::Feed(const char* bytes, std::size_t n) {
   fed_ += n;
 }
 
+void tReferenceScan::ReadWhole(tDiskRead& book) {
+  book.SeekTo(0);
+  while (!book.Eof) {
+    Feed(reinterpret_cast<const char*>(book.Here()), book.Ahead());
+    book.Skip(book.Ahead());
+  }
+}
+
 void tReferenceScan::Step(char c, std::uint64_t at) {
   const bool blank = IsBlank(static_cast<unsigned char>(c));
   if (state_ == BinaryEnd) {
     if (c == kBinaryEnd[endMatched_]) {
-      if (++endMatched_ == kBinaryEnd.size()) state_ = Text;
+      if (++endMatched_ == kBinaryEnd.size()) {
+        tag_.assign(kBinaryStart.substr(1));
+        EndTagEnds(at);
+        state_ = Text;
+      }
     } else {
       endMatched_ = c == '<' ? 1 : 0;
       if (c != '<') state_ = BinaryContent;
+    }
+    return;
+  }
+  // An entry's start tag runs to its first '>', whatever stands in it, as the
+  // element walk reads it; it names nothing.
+  if (state_ >= TagName && state_ <= Unquoted && StartsEntry(tag_)) {
+    if (state_ == TagName) NameEnds(at);
+    if (c == '>') {
+      TagEnds(slash_, at);
+    } else {
+      slash_ = c == '/';
+      state_ = Attributes;
     }
     return;
   }
@@ -301,9 +326,9 @@ void tReferenceScan::EndTagEnds(std::uint64_t at) {
 
 bool ReadBookReferences(const std::string& path, tBookReferences& out) {
   out = {};
-  tDiskRead book(path);
+  tBookRead book(path);
   if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
-  const tCharset charset = DeclaredCharset(reinterpret_cast<const char*>(book.Window), book.WindowLength);
+  const tCharset charset = book.Charset;
   // The elements, named as the listing names them.
   tElementScan scan(book);
   tEntryNames names;
@@ -312,11 +337,7 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out) {
   while (NextListed(scan, charset, names, tag, name)) out.Elements.push_back({name, IdInUtf8(tag.Id, charset)});
   // The references, in one more pass over the whole book.
   tReferenceScan references(charset);
-  book.SeekTo(0);
-  while (!book.Eof) {
-    references.Feed(reinterpret_cast<const char*>(book.Here()), book.Ahead());
-    book.Skip(book.Ahead());
-  }
+  references.ReadWhole(book);
   out.Targets = std::move(references.Targets);
   out.HasCover = references.HasCover;
   out.HasSourceCover = references.HasSourceCover;

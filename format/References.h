@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "reader/SeqRead.h"
 #include "textutil/Charset.h"
 
 // Where the parts of <title-info> that say the cover stand, in offsets of the
@@ -52,7 +53,10 @@ struct tCoverPlace {
 class tReferenceScan {
  public:
   explicit tReferenceScan(tCharset charset) : charset_(charset) {}
+  // Bytes of the book in order, in pieces of any size.
   void Feed(const char* bytes, std::size_t n);
+  // The whole book, from its first byte, a window at a time.
+  void ReadWhole(tDiskRead& book);
   // The id each reference names (the value after "#"), in text order,
   // decoded as IdInUtf8 decodes ids.
   std::vector<std::string> Targets;

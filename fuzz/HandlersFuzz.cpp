@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "CharHandlers/CharHandlers.h"
 #include "FuzzCommon.h"
+#include "reference/Reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);

@@ -12,7 +12,6 @@
 #include "format/BookFormat.h"
 #include "host/Encoding.h"
 #include "plugin/iwcxhead.h"
-#include "textutil/FileText.h"
 #include "textutil/PathRules.h"
 
 namespace fs = std::filesystem;
@@ -175,7 +174,7 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
       return tell.Fail(book + ": another program is changing the book and did not finish in time" + unchanged, rc);
     case E_NO_MEMORY:
       return tell.Fail(book + ": the book would grow past what can be opened again (" +
-                           std::to_string((kMaxText + 1) >> 30) + " GiB)" + unchanged,
+                           std::to_string((kMaxBookSize + 1) >> 30) + " GiB)" + unchanged,
                        rc);
     case E_BAD_ARCHIVE: return tell.Fail(book + ": an entry to remove has no end tag of its own" + unchanged, rc);
     case E_NOT_SUPPORTED: return tell.Fail(book + ": the plug-in does not support this" + unchanged, rc);

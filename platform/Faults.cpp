@@ -12,7 +12,6 @@ namespace platform {
 std::size_t RealRead(FileHandle h, void* buffer, std::size_t count);
 std::size_t RealWrite(FileHandle h, const void* buffer, std::size_t count);
 bool RealSync(FileHandle h);
-bool RealPortableBase64Forced();
 std::uint64_t RealCopyRange(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to, CopyWay way);
 bool RealCreateBeside(const std::string& folder, const std::string& prefix, unsigned mode, NewFile& file);
 bool RealPlaceOver(NewFile& file, const std::string& target, FileHandle held);
@@ -71,11 +70,6 @@ bool CreateBeside(const std::string& folder, const std::string& prefix, unsigned
 bool PlaceOver(NewFile& file, const std::string& target, FileHandle held) {
   Counters& s = State();
   return ++s.moves != s.plan.FailMoveAt && RealPlaceOver(file, target, held);
-}
-
-bool PortableBase64Forced() {
-  const char* value = std::getenv("FB2PACK_BASE64");
-  return RealPortableBase64Forced() || (value != nullptr && std::string(value) == "portable");
 }
 
 void SetFaultPlan(const tFaultPlan* plan) {

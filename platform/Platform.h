@@ -3,7 +3,7 @@
 // file's identity, the lock that keeps rewrites apart, file-name encodings and
 // the code page. PlatformWin.cpp makes the Win32 calls; PlatformPosix.cpp
 // keeps the effects a caller can observe there (read sharing that keeps
-// writers out, exclusive writers, no truncation on an appending open).
+// writers out, exclusive writers).
 // Nothing here knows of books or of the host interface.
 #pragma once
 
@@ -36,15 +36,11 @@ inline constexpr FileHandle InvalidHandle = -1;
 // nobody may write it. A directory or a file a writer holds gives InvalidHandle.
 FileHandle OpenRead(const std::string& name);
 
-// Length of an open file (the reader's query); false when it cannot be taken.
-bool FileInfoSize(FileHandle h, std::uint64_t& size);
-// Length of an open file (the whole-file reader's query).
+// Length of an open file; false when it cannot be taken.
 bool FileSize(FileHandle h, std::uint64_t& size);
 
 // Places the file position at pos bytes from the start.
 bool SeekTo(FileHandle h, std::uint64_t pos);
-// Places the file position at the end of the file.
-bool SeekEnd(FileHandle h);
 
 // Reads up to count bytes at the file position; the number read, 0 on failure.
 std::size_t Read(FileHandle h, void* buffer, std::size_t count);
@@ -68,12 +64,6 @@ void StartFlush(FileHandle h, std::uint64_t offset, std::uint64_t count);
 
 // Closes a handle; InvalidHandle is accepted and ignored.
 void Close(FileHandle h);
-
-// Opens or creates a file for writing without truncating it and without
-// sharing it while it is open; the position is left at the start.
-FileHandle OpenAlways(const std::string& name);
-// Creates a file or truncates an existing one, for writing with read sharing.
-FileHandle CreateAlways(const std::string& name);
 
 // The file a path finally names, every symbolic link on the way followed;
 // the path as given when its last part is no link or cannot be resolved.
@@ -117,8 +107,6 @@ void Discard(NewFile& file);
 // Removes the files of folder named prefix, eight hex digits, ".tmp" that no
 // live process holds: what a killed rewrite left.
 void RemoveLeftovers(const std::string& folder, const std::string& prefix);
-// Removes a file; false when it cannot.
-bool RemoveFile(const std::string& name);
 // Tells whether a file exists, and its size (the regular file a name
 // finally names; false for anything else).
 bool RegularFileSize(const std::string& name, std::uint64_t& size);
@@ -157,9 +145,9 @@ void LowerCase(char* text, std::size_t n);
 // True when c starts a double-byte character in the system code page.
 bool IsLeadByte(unsigned char c);
 
-// Test builds only: true when the environment asks base64 decoders for
-// their portable path (FB2PACK_BASE64=portable), so that one machine tests
-// both. The shipped plug-in never asks.
+// True when the environment asks base64 decoders for their portable path
+// (FB2PACK_BASE64=portable), so that one machine tests both; only the test
+// build of the plug-in heeds it (TestSwitch.cpp), the shipped one never asks.
 bool PortableBase64Forced();
 
 // A number that differs between calls and processes; for names of new files.

@@ -104,15 +104,12 @@ FileHandle OpenRead(const std::string& name) {
   return h;
 }
 
-bool FileInfoSize(FileHandle h, std::uint64_t& size) { return SizeOf(h, size); }
 bool FileSize(FileHandle h, std::uint64_t& size) { return SizeOf(h, size); }
 
 bool SeekTo(FileHandle h, std::uint64_t pos) {
   if (h == InvalidHandle || pos > static_cast<std::uint64_t>(INT64_MAX)) return false;
   return ::lseek(Fd(h), static_cast<off_t>(pos), SEEK_SET) >= 0;
 }
-
-bool SeekEnd(FileHandle h) { return h != InvalidHandle && ::lseek(Fd(h), 0, SEEK_END) >= 0; }
 
 std::size_t FB2PACK_SEAM(Read)(FileHandle h, void* buffer, std::size_t count) {
   if (h == InvalidHandle) return 0;
@@ -199,18 +196,6 @@ void StartFlush(FileHandle h, std::uint64_t offset, std::uint64_t count) {
 
 void Close(FileHandle h) {
   if (h != InvalidHandle) ::close(Fd(h));
-}
-
-FileHandle OpenAlways(const std::string& name) { return OpenLocked(name, O_WRONLY | O_CREAT, LOCK_EX); }
-
-FileHandle CreateAlways(const std::string& name) {
-  // Truncate only once the lock is ours, so a file held by a reader is untouched.
-  FileHandle h = OpenLocked(name, O_WRONLY | O_CREAT, LOCK_EX);
-  if (h != InvalidHandle && ::ftruncate(Fd(h), 0) != 0) {
-    Close(h);
-    return InvalidHandle;
-  }
-  return h;
 }
 
 std::string FinalPath(const std::string& name) {
@@ -401,8 +386,6 @@ void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
   }
 }
 
-bool RemoveFile(const std::string& name) { return ::unlink(name.c_str()) == 0; }
-
 bool RegularFileSize(const std::string& name, std::uint64_t& size) {
   struct stat st {};
   if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -440,8 +423,6 @@ void LowerCase(char* text, std::size_t n) {
 }
 
 bool IsLeadByte(unsigned char) { return false; }
-
-bool FB2PACK_SEAM(PortableBase64Forced)() { return false; }
 
 std::uint32_t UniqueNumber() {
   struct timespec ts {};

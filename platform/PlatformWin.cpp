@@ -85,13 +85,6 @@ FileHandle OpenRead(const std::string& name) {
       CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, kNormalSequential, nullptr)));
 }
 
-bool FileInfoSize(FileHandle h, std::uint64_t& size) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(H(h), &info)) return false;
-  size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  return true;
-}
-
 bool FileSize(FileHandle h, std::uint64_t& size) {
   DWORD high = 0;
   DWORD low = GetFileSize(H(h), &high);
@@ -103,12 +96,6 @@ bool FileSize(FileHandle h, std::uint64_t& size) {
 bool SeekTo(FileHandle h, std::uint64_t pos) {
   LONG high = static_cast<LONG>(pos >> 32);
   DWORD low = SetFilePointer(H(h), static_cast<LONG>(pos & 0xFFFFFFFFu), &high, FILE_BEGIN);
-  return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
-}
-
-bool SeekEnd(FileHandle h) {
-  LONG high = 0;
-  DWORD low = SetFilePointer(H(h), 0, &high, FILE_END);
   return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
 }
 
@@ -165,16 +152,6 @@ void StartFlush(FileHandle, std::uint64_t, std::uint64_t) {}
 
 void Close(FileHandle h) {
   if (h != InvalidHandle) CloseHandle(H(h));
-}
-
-FileHandle OpenAlways(const std::string& name) {
-  return F(
-      DiskFileOnly(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
-}
-
-FileHandle CreateAlways(const std::string& name) {
-  return F(DiskFileOnly(
-      CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, kNormalSequential, nullptr)));
 }
 
 std::string FinalPath(const std::string& name) {
@@ -323,8 +300,6 @@ void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
   FindClose(find);
 }
 
-bool RemoveFile(const std::string& name) { return DeleteFileA(name.c_str()) != 0; }
-
 bool RegularFileSize(const std::string& name, std::uint64_t& size) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data) ||
@@ -454,8 +429,6 @@ void LowerCase(char* text, std::size_t n) {
 }
 
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != 0; }
-
-bool FB2PACK_SEAM(PortableBase64Forced)() { return false; }
 
 std::uint32_t UniqueNumber() {
   LARGE_INTEGER t{};

@@ -5,15 +5,12 @@
 
 #include <string>
 
+#include "format/BookRead.h"
 #include "format/EntryName.h"
-#include "reader/SeqRead.h"
-#include "textutil/Charset.h"
 
-class tBook final : public tDiskRead {
+class tBook final : public tBookRead {
  public:
-  explicit tBook(const std::string& name)
-      : tDiskRead(name), Charset(DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength)) {}
-  tCharset Charset;
+  explicit tBook(const std::string& name) : tBookRead(name) {}
   tEntryNames Names;
   bool EntryClosesItself = false;  // the start tag of the entry last read ends with "/"
 };

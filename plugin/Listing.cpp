@@ -43,7 +43,7 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   std::string dest = std::string(destPath ? destPath : "") + (destName ? destName : "");
   // The destination is replaced, never appended to, and only once the whole
   // entry has been written.
-  tFileWrite writer(dest, tFileWrite::Replacing);
+  tFileWrite writer(dest);
   const tContentEnd end = ReadEntryContent(book, book.EntryClosesItself, [&](const char* bytes, std::size_t n) {
     if (writer.Status == 0) writer.PutBytes(bytes, n);
   });

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "format/BookFormat.h"
+#include "format/BookRead.h"
 #include "format/ContentType.h"
 #include "format/CoverEdit.h"
 #include "format/ElementScan.h"
@@ -22,7 +23,6 @@
 #include "plugin/HostServices.h"
 #include "plugin/NameList.h"
 #include "plugin/Operations.h"
-#include "reader/SeqRead.h"
 #include "textutil/Base64.h"
 #include "textutil/FileText.h"
 #include "textutil/PathRules.h"
@@ -62,32 +62,30 @@ struct tReplaced {
 struct tHeldBook {
   explicit tHeldBook(const char* path) : File(path, tReplacement::Rewrite) {}
   tReplacement File;
-  std::unique_ptr<tDiskRead> Reader;
-  tCharset Charset = tCharset::Utf8;
+  std::unique_ptr<tBookRead> Reader;
 };
 
-int OpenBook(tHeldBook& book) {
+int HoldBook(tHeldBook& book) {
   switch (book.File.Opened) {
-    case tFileStatus::Ok: break;
-    case tFileStatus::ReadOnly: break;  // read as ever; it will not be replaced
-    case tFileStatus::Busy: return E_EOPEN;
+    case tReplacement::tOpened::Ok: break;
+    case tReplacement::tOpened::ReadOnly: break;  // read as ever; it will not be replaced
+    case tReplacement::tOpened::Busy: return E_EOPEN;
     default: return E_UNKNOWN_FORMAT;  // a missing book, or a special file, is no book
   }
   std::uint64_t size = 0;
   if (!platform::FileSize(book.File.Held, size)) return E_EREAD;
-  if (size > kMaxText) return E_NO_MEMORY;
-  book.Reader = std::make_unique<tDiskRead>(book.File.Held, book.File.Target);
-  const tDiskRead& r = *book.Reader;
+  if (size > kMaxBookSize) return E_NO_MEMORY;
+  book.Reader = std::make_unique<tBookRead>(book.File.Held, book.File.Target);
+  const tBookRead& r = *book.Reader;
   if (r.ShortRead) return E_EREAD;
-  // The head and the declaration stand in the first window.
+  // The head stands in the first window.
   const std::string_view head(reinterpret_cast<const char*>(r.Window), r.WindowLength);
-  if (!HeadAllowsRewrite(head)) return E_UNKNOWN_FORMAT;
-  book.Charset = DeclaredCharset(head.data(), head.size());
-  return E_SUCCESS;
+  return HeadAllowsRewrite(head) ? E_SUCCESS : E_UNKNOWN_FORMAT;
 }
 
-// Feeds the bytes of ranges, in order, to the finder of the root's end tag.
-std::uint64_t InsertionPoint(tDiskRead& r, const std::vector<tRange>& ranges) {
+// Where added elements go in the bytes of ranges taken in order (counted in
+// those bytes), as tRootEndFinder tells it.
+std::uint64_t RootEndIn(tDiskRead& r, const std::vector<tRange>& ranges) {
   tRootEndFinder finder;
   for (const tRange& range : ranges) {
     r.SeekTo(static_cast<std::uint32_t>(range.From));
@@ -133,13 +131,13 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
   };
   while (scan.Next()) {
     const tStartTag tag = ReadStartTag(scan.TagText);
-    const std::string name = ReportedName(tag.Id, book.Charset);
+    const std::string name = ReportedName(tag.Id, book.Reader->Charset);
     const std::string shown = name.empty() ? name : listed.Take(name);
     tCandidate* asNamed = nullptr;
     tCandidate* asId = nullptr;
     if (replacing != nullptr && !name.empty()) {
       asNamed = first(byName, replacing->ByName, platform::FileNameKey(shown));
-      asId = first(byId, replacing->ById, IdInUtf8(tag.Id, book.Charset));
+      asId = first(byId, replacing->ById, IdInUtf8(tag.Id, book.Reader->Charset));
     }
     const bool goes = !name.empty() && names.count(shown) != 0;
     if (!scan.Closed) {
@@ -214,7 +212,7 @@ int SaveBook(tHeldBook& book, const std::vector<tRange>& kept, const std::vector
 int DeleteEntries(const char* packedFile, const char* deleteList) {
   if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
   tHeldBook book(packedFile);
-  if (int rc = OpenBook(book); rc != E_SUCCESS) return rc;
+  if (int rc = HoldBook(book); rc != E_SUCCESS) return rc;
   std::vector<std::string> names = ReadNameList(deleteList);
   std::vector<tRange> kept;
   if (int rc = KeptRanges(book, tNameSet(names.begin(), names.end()), kept); rc != E_SUCCESS) return rc;
@@ -249,7 +247,7 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
   }
   tDiskRead& r = *book.Reader;
   const std::vector<tRange> whole = {{0, r.Size}};
-  const std::uint64_t rootEnd = InsertionPoint(r, whole);
+  const std::uint64_t rootEnd = RootEndIn(r, whole);
   if (rootEnd == tElementScan::npos) return r.ShortRead ? E_EREAD : E_UNKNOWN_FORMAT;
   if (r.ShortRead) return E_EREAD;
 
@@ -289,7 +287,7 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
       return E_EREAD;
     }
     total += ElementLength(id.size(), Base64Length(size));
-    if (total > kMaxText) return E_NO_MEMORY;
+    if (total > kMaxBookSize) return E_NO_MEMORY;
     sources.push_back({folder + name, fileName, std::move(id), byIdOnly});
   }
 
@@ -313,7 +311,7 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
   std::uint64_t size = r.Size;
   for (std::size_t i = 0; i < sources.size(); ++i) {
     std::string content;
-    if (LoadFile(sources[i].Path, content) != tFileStatus::Ok) return E_EREAD;
+    if (LoadFile(sources[i].Path, kMaxBookSize, content) != tLoad::Ok) return E_EREAD;
     const std::string type = ContentTypeOf(content, sources[i].FileName);
     if (plan.Replaced[i].Found) {
       std::string element;
@@ -325,12 +323,12 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
       AppendElement(added, sources[i].Id, type, EncodeBase64(content), true);
       size += added.size() - before;
     }
-    if (size > kMaxText) return E_NO_MEMORY;  // a source grew since it was sized
+    if (size > kMaxBookSize) return E_NO_MEMORY;  // a source grew since it was sized
   }
   // Where the new elements go in what stays: the root's end tag, unless the
   // removals left it inside an open tag.
   const bool allKept = kept.size() == 1 && kept[0].From == 0 && kept[0].To == r.Size;
-  const std::uint64_t at = allKept ? rootEnd : OldOffset(kept, InsertionPoint(r, kept));
+  const std::uint64_t at = allKept ? rootEnd : OldOffset(kept, RootEndIn(r, kept));
   if (r.ShortRead) return E_EREAD;
   if (at == tElementScan::npos) return E_UNKNOWN_FORMAT;
   if (!added.empty()) inserts.push_back({at, std::move(added)});
@@ -359,12 +357,31 @@ bool Cut(std::vector<tRange>& kept, std::uint64_t from, std::uint64_t to) {
   return false;
 }
 
+// True when an edit falls inside an element, as the element walk bounds it
+// (an element whose end cannot be told runs to the end of the book): the
+// text's markup and the walk may disagree in a broken book, and an entry's
+// bytes are never written into.
+bool InsideAnElement(tDiskRead& r, const std::vector<tByteEdit>& edits) {
+  r.SeekTo(0);
+  tElementScan scan(r);
+  while (scan.Next()) {
+    const std::uint64_t start = scan.Start;
+    std::uint64_t end = scan.Closed ? scan.SkipElement() : tElementScan::npos;
+    if (end == tElementScan::npos) end = r.Size;
+    for (const tByteEdit& e : edits) {
+      if (e.From < end && e.To > start) return true;
+    }
+    if (end == r.Size) break;
+  }
+  return false;
+}
+
 }  // namespace
 
 int PackEntries(const char* packedFile, const char* srcPath, const char* addList, int flags) {
   if (packedFile == nullptr) return E_UNKNOWN_FORMAT;
   tHeldBook book(packedFile);
-  if (int rc = OpenBook(book); rc != E_SUCCESS) return rc;
+  if (int rc = HoldBook(book); rc != E_SUCCESS) return rc;
   tAddPlan plan;
   if (int rc = PlanAdd(book, srcPath, addList, flags, plan); rc != E_SUCCESS) return rc;
   return SavePlan(book, plan);
@@ -378,7 +395,7 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
     return out;
   };
   tHeldBook book(bookPath.c_str());
-  if (int rc = OpenBook(book); rc != E_SUCCESS) return failed(rc);
+  if (int rc = HoldBook(book); rc != E_SUCCESS) return failed(rc);
   tDiskRead& r = *book.Reader;
   tAddPlan plan;
   std::string id;  // as the book writes it, or will
@@ -403,8 +420,8 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
   std::string listed;
   std::unordered_set<std::string> ids;
   bool found = false;
-  while (NextListed(scan, book.Charset, names, tag, listed)) {
-    const std::string decoded = IdInUtf8(tag.Id, book.Charset);
+  while (NextListed(scan, book.Reader->Charset, names, tag, listed)) {
+    const std::string decoded = IdInUtf8(tag.Id, book.Reader->Charset);
     // An added element stands after every other.
     const bool it = file.empty() ? listed == name : plan.Replaced[0].Found && scan.Start == plan.Replaced[0].At;
     if (it) {
@@ -423,20 +440,16 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
     out.Result = tCoverResult::NoEntry;
     return out;
   }
-  if (!found && out.Added && ids.count(IdInUtf8(id, book.Charset)) != 0) {
+  if (!found && out.Added && ids.count(IdInUtf8(id, book.Reader->Charset)) != 0) {
     out.Result = tCoverResult::Shadowed;
     return out;
   }
-  out.Id = IdInUtf8(id, book.Charset);
-  out.Name = found ? listed : ReportedName(id, book.Charset);
+  out.Id = IdInUtf8(id, book.Reader->Charset);
+  out.Name = found ? listed : ReportedName(id, book.Reader->Charset);
 
   // Where the cover is said, read over the book held.
-  tReferenceScan references(book.Charset);
-  r.SeekTo(0);
-  while (!r.Eof) {
-    references.Feed(reinterpret_cast<const char*>(r.Here()), r.Ahead());
-    r.Skip(r.Ahead());
-  }
+  tReferenceScan references(book.Reader->Charset);
+  references.ReadWhole(r);
   if (r.ShortRead) return failed(E_EREAD);
   out.HadCover = references.HasCover;
   out.OldCover = references.Cover;
@@ -461,6 +474,10 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
     case tCoverEdit::Unclear: out.Result = tCoverResult::Unclear; return out;
   }
   out.NewCoverPage = !references.Place.CoverPage.Found;
+  if (InsideAnElement(r, edits)) {
+    out.Result = tCoverResult::Unclear;
+    return out;
+  }
   if (r.ShortRead) return failed(E_EREAD);
   // The cover's edits stand in the book's description, before any element
   // added; the new element's place comes after them.

@@ -3,15 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-void tFileRead::Reopen(const std::string& name) {
-  Ch = 0;
-  Eof = true;
-  Pos = 0;
-  Size = 0;
-  FileName = name;
-}
-
-tDiskRead::tDiskRead(const std::string& name) { Open(name); }
+tDiskRead::tDiskRead(const std::string& name) : FileName(name), Handle(platform::OpenRead(name)) { Measure(); }
 
 tDiskRead::tDiskRead(platform::FileHandle borrowed, const std::string& name) : Owned(false) {
   FileName = name;
@@ -23,30 +15,11 @@ tDiskRead::~tDiskRead() {
   if (Owned) platform::Close(Handle);
 }
 
-void tDiskRead::Reopen(const std::string& name) {
-  tFileRead::Reopen(name);
-  if (Owned) platform::Close(Handle);
-  Owned = true;
-  ShortRead = false;
-  Handle = platform::InvalidHandle;
-  Open(name);
-}
-
-void tDiskRead::Open(const std::string& name) {
-  Ch = 0;
-  Eof = true;
-  Pos = 0;
-  Size = 0;
-  FileName = name;
-  Handle = platform::OpenRead(name);
-  Measure();
-}
-
 void tDiskRead::Measure() {
   WindowStart = 0;
   WindowLength = 0;
   std::uint64_t size = 0;
-  if (Handle != platform::InvalidHandle && platform::FileInfoSize(Handle, size)) {
+  if (Handle != platform::InvalidHandle && platform::FileSize(Handle, size)) {
     if (size < UINT32_MAX) {
       Size = static_cast<std::uint32_t>(size);
     } else if (Owned) {
@@ -79,4 +52,20 @@ void tDiskRead::Refill(std::uint32_t pos) {
   Eof = true;
   std::memset(Window, 0, sizeof Window);
   Ch = 0;
+}
+
+std::uint32_t tDiskRead::SpanTo(std::uint8_t c, bool& found) const {
+  const std::uint32_t ahead = Ahead();
+  const void* at = ahead == 0 ? nullptr : std::memchr(Here(), c, ahead);
+  found = at != nullptr;
+  return found ? static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(at) - Here()) : ahead;
+}
+
+bool tDiskRead::SkipTo(std::uint8_t c) {
+  bool found = false;
+  while (!Eof) {
+    Skip(SpanTo(c, found));
+    if (found) return true;
+  }
+  return false;
 }

@@ -33,10 +33,10 @@ tReplacement::tReplacement(const std::string& target, tKind kind) : Kind(kind) {
   platform::RewriteOpen why{};
   Held = platform::OpenForRewrite(Target, kRewriteWaitMs, why);
   switch (why) {
-    case platform::RewriteOpen::Opened: Opened = tFileStatus::Ok; break;
-    case platform::RewriteOpen::Busy: Opened = tFileStatus::Busy; break;
-    case platform::RewriteOpen::ReadOnly: Opened = tFileStatus::ReadOnly; break;
-    default: Opened = tFileStatus::OpenFailed; break;
+    case platform::RewriteOpen::Opened: Opened = tOpened::Ok; break;
+    case platform::RewriteOpen::Busy: Opened = tOpened::Busy; break;
+    case platform::RewriteOpen::ReadOnly: Opened = tOpened::ReadOnly; break;
+    default: Opened = tOpened::NotAFile; break;
   }
 }
 
@@ -46,7 +46,7 @@ tReplacement::~tReplacement() {
 }
 
 bool tReplacement::Create() {
-  if (Opened != tFileStatus::Ok && Opened != tFileStatus::ReadOnly) return false;
+  if (Opened != tOpened::Ok && Opened != tOpened::ReadOnly) return false;
   if (Kind == Rewrite) {
     platform::RemoveLeftovers(FolderOf(Target), RewritePrefix(Target));
     // While it holds the book's text, the new file is open to nobody the
@@ -89,23 +89,11 @@ tReplacement::tCommit tReplacement::Commit() {
   // power loss leaves the old book or the new one.
   if (New.Handle == platform::InvalidHandle || Failed || (Kind == Rewrite && !platform::Sync(New.Handle))) {
     result = NotWritten;
-  } else if (Opened == tFileStatus::ReadOnly ||
+  } else if (Opened == tOpened::ReadOnly ||
              (platform::ModeOf(Target) >= 0 && !platform::CopyIdentity(Target, New.Handle, Kind == Rewrite)) ||
              !platform::PlaceOver(New, Target, Held)) {
     result = NotPlaced;
   }
   platform::Discard(New);  // nothing left once placed
   return result;
-}
-
-tFileStatus SaveFileReplacing(const std::string& name, const std::string& text) {
-  return SaveFileReplacing(name, {std::string_view(text)});
-}
-
-tFileStatus SaveFileReplacing(const std::string& name, const std::vector<std::string_view>& parts) {
-  tReplacement file(name, tReplacement::Rewrite);
-  if (file.Opened != tFileStatus::Ok) return file.Opened;
-  if (!file.Create()) return tFileStatus::CreateFailed;
-  for (std::string_view part : parts) file.Write(part.data(), part.size());
-  return file.Commit() == tReplacement::Committed ? tFileStatus::Ok : tFileStatus::WriteFailed;
 }

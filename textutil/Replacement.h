@@ -5,11 +5,8 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "platform/Platform.h"
-#include "textutil/FileText.h"
 
 // A new file written beside a target and then put in the target's place in
 // one step, so that readers see the old file or the new one, whole. Unless
@@ -32,9 +29,10 @@ class tReplacement {
   tReplacement(const tReplacement&) = delete;
   tReplacement& operator=(const tReplacement&) = delete;
 
-  // Rewrite: Ok, or why the target cannot be rewritten (OpenFailed, Busy,
-  // ReadOnly). Held is the target, open for reading its bytes.
-  tFileStatus Opened = tFileStatus::Ok;
+  // Rewrite: Ok, or why the target cannot be rewritten. Held is the target,
+  // open for reading its bytes (also when it is ReadOnly).
+  enum class tOpened { Ok, ReadOnly, Busy, NotAFile };
+  tOpened Opened = tOpened::Ok;
   platform::FileHandle Held = platform::InvalidHandle;
   std::string Target;  // the file that is replaced
 
@@ -58,11 +56,3 @@ class tReplacement {
   std::uint64_t Written = 0;
   bool Failed = false;
 };
-
-// Writes text to a new file beside name and then puts it in name's place,
-// keeping name's identity; on any failure name is left as it was and the new
-// file is removed.
-tFileStatus SaveFileReplacing(const std::string& name, const std::string& text);
-// The same for a text given as parts, written one after another, so that an
-// edited text need not be joined in memory first.
-tFileStatus SaveFileReplacing(const std::string& name, const std::vector<std::string_view>& parts);

@@ -6,10 +6,10 @@
 
 #include <random>
 
-#include "CharHandlers/CharHandlers.h"
 #include "Scenario.h"
 #include "format/EntryName.h"
 #include "plugin/Book.h"
+#include "reference/Reference.h"
 #include "textutil/Base64.h"
 #include "textutil/StrUtil.h"
 

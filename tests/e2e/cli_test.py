@@ -730,7 +730,10 @@ class SetCover(HostCase):
         self.assertEqual(self.read("b.fb2"), data)
         refused = {"no <title-info>": b'<FictionBook><binary id="a.png">QUJD</binary></FictionBook>',
                    "more than one": b'<FictionBook><title-info/><title-info></title-info>'
-                                    b'<binary id="a.png">QUJD</binary></FictionBook>'}
+                                    b'<binary id="a.png">QUJD</binary></FictionBook>',
+                   # The element runs from its "<binary" to its end tag, past the comment's end.
+                   "cannot tell": b'<FictionBook><!-- <binary id="a.png" --><title-info><genre>g</genre>'
+                                  b'</title-info></binary></FictionBook>'}
         for why, book in refused.items():
             self.write("r.fb2", book)
             err = self.run_host("set-cover", "r.fb2", "a.png", expect=1).stderr.decode()
@@ -739,6 +742,14 @@ class SetCover(HostCase):
             self.assertEqual(self.read("r.fb2"), book)
         err = self.run_host("set-cover", "b.fb2", "missing.png", expect=1).stderr.decode()
         self.assertIn("no entry named missing.png, and no file of that name", err)
+        # A start tag runs to its first ">", a "<" in its quotes included: the
+        # cover page goes before the element, not into it.
+        self.write("q.fb2", f'<FictionBook xmlns:l="{self.XLINK}"><title-info><genre>g</genre>'
+                            '<binary id="<book-title a.png">QUJD</binary></title-info></FictionBook>'.encode())
+        self.run_host("set-cover", "q.fb2", "<book-title a.png")
+        self.assertEqual(self.read("q.fb2"), f'<FictionBook xmlns:l="{self.XLINK}"><title-info><genre>g</genre>'
+                         '<coverpage><image l:href="#&lt;book-title a.png"/></coverpage>'
+                         '<binary id="<book-title a.png">QUJD</binary></title-info></FictionBook>'.encode())
 
 
 class Markings(HostCase):

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "TestFiles.h"
 #include "reader/SeqRead.h"
-#include "textutil/FileText.h"
 
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
@@ -33,7 +33,6 @@ TEST(SeqRead, EmptyAndMissingFilesAreAtTheirEndFromTheStart) {
     EXPECT_TRUE(r.Eof) << name;
     EXPECT_EQ(r.Ch, 0) << name;
     EXPECT_EQ(r.Pos, 0u) << name;
-    EXPECT_EQ(r.WindowLength, 0) << name;
   }
   tDiskRead folder(dir.Prefix());
   EXPECT_EQ(folder.Size, 0u) << "a folder is not a book";
@@ -53,24 +52,22 @@ TEST(SeqRead, WalksEveryByteAcrossWindowBoundaries) {
   }
 }
 
-TEST(SeqRead, WindowHoldsWhatWasReadAndNoMore) {
+// Bulk skips land where stepping byte by byte would, across windows.
+TEST(SeqRead, SkipToStopsAtEveryOccurrenceAndNowhereElse) {
   ScratchDir dir;
-  std::string data = RandomBytes(32769, 7);
+  std::string data = RandomBytes(100000, 5);
   Spit(dir.File("f"), data);
   tDiskRead r(dir.File("f"));
-  EXPECT_EQ(r.WindowLength, 32768);
-  for (int i = 0; i < 32767; ++i) r.Next();
-  EXPECT_EQ(r.Pos, 32767u);
-  EXPECT_EQ(r.WindowStart, 0u);
-  r.Next();  // into the second window, which holds the one last byte
-  EXPECT_FALSE(r.Eof);
-  EXPECT_EQ(r.WindowStart, 32768u);
-  EXPECT_EQ(r.WindowLength, 1);
-  EXPECT_EQ(r.Ch, static_cast<std::uint8_t>(data[32768]));
-  r.Next();
+  std::vector<std::uint32_t> found, expected;
+  for (std::uint32_t i = 0; i < data.size(); ++i) {
+    if (data[i] == '<') expected.push_back(i);
+  }
+  while (r.SkipTo('<')) {
+    found.push_back(r.Pos);
+    r.Next();
+  }
+  EXPECT_EQ(found, expected);
   EXPECT_TRUE(r.Eof);
-  EXPECT_EQ(r.Ch, 0);
-  EXPECT_EQ(r.WindowLength, 0);
 }
 
 TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
@@ -80,7 +77,6 @@ TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
   tDiskRead r(dir.File("f"));
   r.SeekTo(10);
   EXPECT_EQ(r.Ch, static_cast<std::uint8_t>(data[10]));
-  EXPECT_EQ(r.WindowStart, 0u) << "inside the window: no new read";
   r.SeekTo(200);
   EXPECT_TRUE(r.Eof);
   EXPECT_EQ(r.Ch, 0);
@@ -98,44 +94,9 @@ TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
   Spit(dir.File("big"), big);
   tDiskRead b(dir.File("big"));
   b.SeekTo(50000);
-  EXPECT_EQ(b.WindowStart, 50000u);
-  b.SeekTo(10);  // before the window: refilled from there
-  EXPECT_EQ(b.WindowStart, 10u);
+  EXPECT_EQ(b.Ch, static_cast<std::uint8_t>(big[50000]));
+  b.SeekTo(10);  // before what was read last
   EXPECT_EQ(b.Ch, static_cast<std::uint8_t>(big[10]));
-}
-
-TEST(SeqRead, ReopenGivesTheStateOfANewReader) {
-  ScratchDir dir;
-  Spit(dir.File("a"), "first file");
-  Spit(dir.File("b"), "second");
-  tDiskRead r(dir.File("a"));
-  r.Next();
-  r.Next();
-  r.Reopen(dir.File("b"));
-  tDiskRead fresh(dir.File("b"));
-  EXPECT_EQ(r.Size, fresh.Size);
-  EXPECT_EQ(r.Pos, 0u);
-  EXPECT_EQ(r.Ch, 's');
-  EXPECT_FALSE(r.Eof);
-  EXPECT_EQ(r.FileName, dir.File("b"));
-  EXPECT_EQ(Walk(r), "second");
-  r.Reopen(dir.File("missing"));
-  EXPECT_TRUE(r.Eof);
-  EXPECT_EQ(r.Size, 0u);
-}
-
-TEST(SeqRead, AnOpenReaderKeepsWritersOut) {
-  ScratchDir dir;
-  Spit(dir.File("book"), "old content");
-  {
-    tDiskRead r(dir.File("book"));
-    WriteFileText(dir.File("book"), "new");
-    EXPECT_EQ(testfiles::Slurp(dir.File("book")), "old content");
-    tDiskRead second(dir.File("book"));
-    EXPECT_EQ(second.Size, 11u) << "other readers are welcome";
-  }
-  WriteFileText(dir.File("book"), "new");
-  EXPECT_EQ(testfiles::Slurp(dir.File("book")), "new");
 }
 
 #ifndef _WIN32
