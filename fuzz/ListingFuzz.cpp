@@ -10,7 +10,7 @@
 
 #include "FuzzCommon.h"
 #include "format/EntryName.h"
-#include "plugin/iwcxhead.h"
+#include "plugin/public/iwcxhead.h"
 #include "textutil/Base64.h"
 
 namespace {

@@ -17,21 +17,15 @@
 #include "FuzzCommon.h"
 #include "format/EntryName.h"
 #include "format/References.h"
-#include "plugin/HostServices.h"
-#include "plugin/NameList.h"
-#include "plugin/iwcxhead.h"
+#include "plugin/public/HostServices.h"
+#include "plugin/public/NameList.h"
+#include "plugin/public/iwcxhead.h"
 
 namespace {
 
-std::vector<char> C(const std::string& s) {
-  std::vector<char> v(s.begin(), s.end());
-  v.push_back('\0');
-  return v;
-}
-
 std::vector<std::string> Names(const std::string& book) {
   std::vector<std::string> names;
-  auto path = C(book);
+  auto path = CString(book);
   tOpenArchiveData open{};
   open.ArcName = path.data();
   ArchiveHandle h = OpenArchive(&open);
@@ -165,12 +159,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!fs::exists(src / names[0], ec)) return 0;
   }
   const std::set<std::string> resolvedBefore = Resolved(book).first;
-  auto bookPath = C(book);
+  auto bookPath = CString(book);
   auto list = MakeNameList(names);
   int rc;
   std::vector<std::string> added;  // the names the listing will show for added files
   if (pack) {
-    auto srcPath = C(src.string() + "/");
+    auto srcPath = CString(src.string() + "/");
     rc = PackFiles(bookPath.data(), nullptr, srcPath.data(), list.data(), flags);
     bool faithful = true;
     for (const auto& n : names) {

@@ -1,4 +1,4 @@
-#include "host/Commands.h"
+#include "Commands.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,17 +8,18 @@
 #include <map>
 #include <set>
 
-#include "host/Encoding.h"
-#include "host/Output.h"
-#include "host/Patterns.h"
-#include "host/Walk.h"
-#include "plugin/HostServices.h"
-#include "plugin/NameList.h"
-#include "textutil/Base64.h"
-#include "textutil/PathRules.h"
-#include "textutil/Utf8.h"
+#include "Encoding.h"
+#include "HostServices.h"
+#include "NameList.h"
+#include "Output.h"
+#include "Patterns.h"
+#include "Utf8.h"
+#include "Walk.h"
 
 namespace fs = std::filesystem;
+using fb2pack::tBookReferences;
+using fb2pack::tEntryFacts;
+using fb2pack::tImageKind;
 
 namespace {
 
@@ -68,7 +69,7 @@ int Select(const tTell& tell, const std::string& book, const std::vector<std::st
       if (!idsRead) {
         std::string why;
         const std::string path = PluginPath(book, why);
-        idsRead = !path.empty() && ReadBookReferences(path, refs);
+        idsRead = !path.empty() && fb2pack::ReadBookReferences(path, refs);
       }
       for (const auto& e : refs.Elements) {
         if (e.Id == p && !any) {
@@ -93,9 +94,9 @@ int Select(const tTell& tell, const std::string& book, const std::vector<std::st
 // gives the plug-in's result and the file's path.
 int ExtractPrivately(const PluginLoader& plugin, ArchiveHandle h, const tScratchFolder& scratch, std::string& file) {
   std::string why;
-  std::vector<char> folder = Buffer(PluginPath(scratch.Path(), why));
+  std::vector<char> folder = CString(PluginPath(scratch.Path(), why));
   if (folder.size() == 1) return E_ECREATE;
-  std::vector<char> name = Buffer("entry");
+  std::vector<char> name = CString("entry");
   file = scratch.Path() + "entry";
   return plugin.ProcessFile(h, PK_EXTRACT, folder.data(), name.data());
 }
@@ -119,7 +120,7 @@ std::vector<std::string> MarkReferences(const std::string& book, std::vector<tLi
   tBookReferences refs;
   std::string why;
   const std::string path = PluginPath(book, why);
-  if (path.empty() || !ReadBookReferences(path, refs)) return {};
+  if (path.empty() || !fb2pack::ReadBookReferences(path, refs)) return {};
   std::map<std::string, std::string> idOf;  // by name
   std::set<std::string> ids;
   for (const auto& e : refs.Elements) {
@@ -146,19 +147,20 @@ std::vector<std::string> MarkReferences(const std::string& book, std::vector<tLi
 }
 
 // Says why adding files failed: a file's own trouble when the host sees one.
-int AddFailed(const tTell& tell, const std::string& book, const std::vector<std::string>& files, int rc,
-              std::uintmax_t added) {
+int AddFailed(const tTell& tell, const std::string& book, const std::vector<std::string>& files, int rc) {
+  std::uintmax_t added = 0;  // the most the book grows by
+  for (const std::string& file : files) added += fb2pack::AddedElementSize(SplitPath(file).second.size(), SizeOf(file));
   if (rc == E_EREAD) {
     for (const std::string& file : files) {
       std::string why = FileProblem(file, false);
       const std::string name = SplitPath(file).second;
-      if (why.empty() && !platform::kWindowsFileNames && !IsUtf8(name)) {
+      if (why.empty() && !fb2pack::WindowsFileNames() && !IsUtf8(name)) {
         why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
       }
       if (!why.empty()) return tell.Fail(file + ": " + why + "; the book is unchanged", rc);
     }
   }
-  return RewriteFailed(tell, book, rc, Base64Length(added) + 1024);
+  return RewriteFailed(tell, book, rc, added);
 }
 
 }  // namespace
@@ -194,7 +196,7 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
     std::string file;
     const int rc = ExtractPrivately(plugin, h, scratch, file);
     entry.Size = SizeOf(file);
-    const tImageKind kind = SniffImage(ReadHead(file, 4096));
+    const tImageKind kind = fb2pack::SniffImage(ReadHead(file, 4096));
     entry.Type = kind.Label.empty() ? "unknown" : std::string(kind.Label);
     std::error_code ec;
     fs::remove(HostPath(file), ec);
@@ -237,7 +239,7 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
     }
     if (std::string why = FolderProblem(dir, 0); !why.empty()) return tell.Fail(why);
   }
-  if (dir.empty() || !IsSeparator(dir.back())) dir += SystemPathRules().Separator;
+  if (dir.empty() || !fb2pack::IsPathSeparator(dir.back())) dir += fb2pack::PathSeparator();
 
   std::set<std::string> chosen;
   if (!o.Patterns.empty()) {
@@ -252,8 +254,8 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   if (o.ToStdout && PluginPath(scratch.Path(), why).empty()) return tell.Fail(why);
   std::string pluginDir = o.ToStdout ? std::string() : PluginPath(dir, why);
   if (!o.ToStdout && pluginDir.empty()) return tell.Fail(why);
-  if (!IsSeparator(pluginDir.empty() ? '\0' : pluginDir.back())) pluginDir += SystemPathRules().Separator;
-  std::vector<char> destPath = Buffer(pluginDir);
+  if (pluginDir.empty() || !fb2pack::IsPathSeparator(pluginDir.back())) pluginDir += fb2pack::PathSeparator();
+  std::vector<char> destPath = CString(pluginDir);
   tProgress progress;
   long done = 0;
   bool any = false;
@@ -282,7 +284,7 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
       plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
       return 0;
     }
-    std::vector<char> destName = Buffer(name);
+    std::vector<char> destName = CString(name);
     const int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
     progress.Step("extracted", ++done, FromPlugin(name));
     if (rc == 0) return 0;
@@ -298,7 +300,6 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
   // No source folder is given, so each name carries its own path.
   std::set<std::string> seen;
   std::vector<std::string> files;
-  std::uintmax_t added = 0;
   for (const std::string& file : o.Files) {
     const std::string name = SplitPath(file).second;
     if (name.empty()) return Usage(file + ": a folder, not a file");
@@ -309,7 +310,6 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
       continue;
     }
     if (!seen.insert(name).second) return Usage("two files named " + name + ": a book holds one entry of a name");
-    added += SizeOf(file);
     files.push_back(file);
   }
   if (files.empty()) return 1;
@@ -323,11 +323,11 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
   }
   const std::string bookPath = PluginPath(o.Book, why);
   if (bookPath.empty()) return tell.Fail(why);
-  std::vector<char> book = Buffer(bookPath);
-  std::vector<char> src = Buffer("");
+  std::vector<char> book = CString(bookPath);
+  std::vector<char> src = CString("");
   std::vector<char> list = MakeNameList(given);
   const int rc = plugin.PackFiles(book.data(), nullptr, src.data(), list.data(), 0);
-  return rc == 0 ? 0 : AddFailed(tell, o.Book, files, rc, added);
+  return rc == 0 ? 0 : AddFailed(tell, o.Book, files, rc);
 }
 
 int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o) {
@@ -346,8 +346,8 @@ int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& 
   const std::string bookPath = PluginPath(o.Book, why);
   if (bookPath.empty()) return tell.Fail(why);
   tBookReferences refs;
-  const bool read = ReadBookReferences(bookPath, refs);
-  std::vector<char> book = Buffer(bookPath);
+  const bool read = fb2pack::ReadBookReferences(bookPath, refs);
+  std::vector<char> book = CString(bookPath);
   std::vector<char> list = MakeNameList(gone);
   if (int rc = plugin.DeleteFiles(book.data(), list.data()); rc != 0) return RewriteFailed(tell, o.Book, rc);
   if (!read) return 0;
@@ -378,7 +378,7 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   if (std::string why, path = PluginPath(o.Book, why); entry.empty() && !path.empty()) {
     // A name the listing shows otherwise is found through the book's ids.
     tBookReferences refs;
-    if (ReadBookReferences(path, refs)) {
+    if (fb2pack::ReadBookReferences(path, refs)) {
       for (const auto& e : refs.Elements) {
         if (entry.empty() && e.Id == o.What) entry = e.Name;
       }
@@ -415,8 +415,7 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
       return tell.Fail(o.Book + ": cannot tell where it names its cover (more than one <title-info>, or one that " +
                        "does not end, or more than one <coverpage> in it)" + unchanged);
     case tCoverResult::Failed:
-      return isEntry ? RewriteFailed(tell, o.Book, out.Code)
-                     : AddFailed(tell, o.Book, {o.What}, out.Code, SizeOf(o.What));
+      return isEntry ? RewriteFailed(tell, o.Book, out.Code) : AddFailed(tell, o.Book, {o.What}, out.Code);
   }
   std::string said = o.Book + ": the cover is now " + out.Name;
   if (out.Added) said += " (added)";
@@ -429,7 +428,7 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
 namespace {
 
 // How an entry's reading ended, in words; empty when it is whole.
-std::string DamageOf(const tContentEnd& end) {
+std::string DamageOf(const tEntryFacts& end) {
   std::string why;
   auto add = [&](bool yes, const char* what) {
     if (yes) why += (why.empty() ? "" : ", ") + std::string(what);
@@ -450,7 +449,7 @@ std::string Lower(std::string s) {
 // Whether the bytes are the kind of image the element says; empty when they
 // are.
 std::string KindProblem(const tEntryFacts& e) {
-  const tImageKind kind = SniffImage(e.Head);
+  const tImageKind kind = fb2pack::SniffImage(e.Head);
   const std::string labelled = e.ContentType.empty() ? "no content type" : "labelled " + e.ContentType;
   if (kind.Label.empty()) return "holds no image (" + labelled + ")";
   std::string type = Lower(e.ContentType);
@@ -466,13 +465,13 @@ int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& b
   const std::string path = PluginPath(book, unusable);
   if (path.empty()) return tell.Fail(unusable);
   std::vector<tEntryFacts> entries;
-  if (!InspectBook(path, entries)) return tell.Fail(book + ": cannot be read to its end");
+  if (!fb2pack::InspectBook(path, entries)) return tell.Fail(book + ": cannot be read to its end");
   if (entries.empty() && CheckBook(plugin, tell, book, false) != 0) return 1;
   std::string out;
   std::size_t damaged = 0;
   std::set<std::string> ids;
   for (const tEntryFacts& e : entries) {
-    if (std::string why = DamageOf(e.End); !why.empty()) {
+    if (std::string why = DamageOf(e); !why.empty()) {
       out += book + ": " + FromPlugin(e.Name) + ": " + why + "\n";
       ++damaged;
     } else if (std::string kind = KindProblem(e); !kind.empty()) {
@@ -480,7 +479,7 @@ int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& b
     }
   }
   tBookReferences refs;
-  if (ReadBookReferences(path, refs)) {
+  if (fb2pack::ReadBookReferences(path, refs)) {
     for (const auto& e : refs.Elements) ids.insert(e.Id);
     std::set<std::string> told;
     for (const std::string& target : refs.Targets) {
@@ -517,7 +516,7 @@ int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std:
       status = tell.Fail(why);
       continue;
     }
-    std::vector<char> name = Buffer(path);
+    std::vector<char> name = CString(path);
     const bool yes = plugin.CanYouHandleThisFile(name.data()) != 0;
     WriteOut(f + ": " + (yes ? "FB2 book" : "not recognised") + "\n");
     if (!yes) status = 1;

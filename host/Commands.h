@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "host/Diagnosis.h"
-#include "host/PluginLoader.h"
+#include "Diagnosis.h"
+#include "PluginLoader.h"
 
 struct tListOptions {
   std::string Book;

@@ -1,4 +1,4 @@
-#include "host/Diagnosis.h"
+#include "Diagnosis.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -9,10 +9,9 @@
 #include <unistd.h>
 #endif
 
-#include "format/BookFormat.h"
-#include "host/Encoding.h"
-#include "plugin/iwcxhead.h"
-#include "textutil/PathRules.h"
+#include "Encoding.h"
+#include "HostServices.h"
+#include "iwcxhead.h"
 
 namespace fs = std::filesystem;
 
@@ -48,8 +47,7 @@ std::string CodeName(int code) {
 }
 
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
-  std::size_t cut = path.size();
-  while (cut > 0 && !IsSeparator(path[cut - 1])) --cut;
+  const std::size_t cut = fb2pack::FileNameStart(path);
   return {path.substr(0, cut), path.substr(cut)};
 }
 
@@ -151,7 +149,7 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
       if (why.empty()) {
         why = WhatItIsInstead(book);
         if (why.empty()) {
-          why = "not an FB2 book: no <FictionBook root tag in its first " + std::to_string(kHeadSize) +
+          why = "not an FB2 book: no <FictionBook root tag in its first " + std::to_string(fb2pack::RootTagWithin()) +
                 " bytes, or no </FictionBook end tag";
         } else {
           why = "not an FB2 book: " + why;
@@ -174,7 +172,7 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
       return tell.Fail(book + ": another program is changing the book and did not finish in time" + unchanged, rc);
     case E_NO_MEMORY:
       return tell.Fail(book + ": the book would grow past what can be opened again (" +
-                           std::to_string((kMaxBookSize + 1) >> 30) + " GiB)" + unchanged,
+                           std::to_string((fb2pack::MaxBookSize() + 1) >> 30) + " GiB)" + unchanged,
                        rc);
     case E_BAD_ARCHIVE: return tell.Fail(book + ": an entry to remove has no end tag of its own" + unchanged, rc);
     case E_NOT_SUPPORTED: return tell.Fail(book + ": the plug-in does not support this" + unchanged, rc);

@@ -1,4 +1,4 @@
-#include "host/Encoding.h"
+#include "Encoding.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -8,7 +8,7 @@
 #include <windows.h>
 #endif
 
-#include "textutil/Utf8.h"
+#include "Utf8.h"
 
 #ifdef _WIN32
 namespace {

@@ -1,4 +1,4 @@
-#include "host/Output.h"
+#include "Output.h"
 
 #include <cstdio>
 
@@ -10,10 +10,11 @@
 #include <unistd.h>
 #endif
 
-#include "platform/TempNames.h"
-#include "textutil/Utf8.h"
+#include "Utf8.h"
 
 namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
 
 // A JSON string of s, always valid UTF-8: a byte that starts no UTF-8
 // character becomes U+FFFD, and valid is set false.
@@ -49,8 +50,8 @@ std::string JsonEntry(const tListed& e, bool withDetails) {
   if (!valid || !e.Exact) {
     entry += ", \"hex\": \"";
     for (char c : e.Name) {
-      entry += platform::kHexDigits[static_cast<unsigned char>(c) >> 4];
-      entry += platform::kHexDigits[static_cast<unsigned char>(c) & 15];
+      entry += kHexDigits[static_cast<unsigned char>(c) >> 4];
+      entry += kHexDigits[static_cast<unsigned char>(c) & 15];
     }
     entry += "\"";
   }

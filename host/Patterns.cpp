@@ -1,8 +1,8 @@
-#include "host/Patterns.h"
+#include "Patterns.h"
 
 #include <cstddef>
 
-#include "textutil/Utf8.h"
+#include "Utf8.h"
 
 namespace {
 

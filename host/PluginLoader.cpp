@@ -1,8 +1,8 @@
-#include "host/PluginLoader.h"
+#include "PluginLoader.h"
 
 #include <filesystem>
 
-#include "host/Encoding.h"
+#include "Encoding.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -97,13 +97,7 @@ bool PluginLoader::Load(const std::string& path) {
   return true;
 }
 
-const char* PluginFileName() {
-#if defined(_WIN64)
-  return "fb2pack.wcx64";
-#else
-  return "fb2pack.wcx";
-#endif
-}
+const char* PluginFileName() { return FB2PACK_PLUGIN_FILE; }
 
 std::string ProgramFolder() {
 #ifdef _WIN32

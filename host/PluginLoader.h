@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/iwcxhead.h"
+#include "iwcxhead.h"
 
 class PluginLoader {
  public:

@@ -1,4 +1,4 @@
-#include "host/Walk.h"
+#include "Walk.h"
 
 #include <filesystem>
 #include <random>
@@ -7,15 +7,14 @@
 #include <stdlib.h>
 #endif
 
-#include "host/Encoding.h"
-#include "textutil/PathRules.h"
+#include "Encoding.h"
+#include "HostServices.h"
+#include "NameList.h"
 
 namespace fs = std::filesystem;
 
-std::vector<char> Buffer(const std::string& s) { return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1); }
-
 tHostArchive::tHostArchive(const PluginLoader& plugin, const std::string& path)
-    : plugin_(plugin), path_(Buffer(PluginPath(path, why_))) {
+    : plugin_(plugin), path_(CString(PluginPath(path, why_))) {
   if (!why_.empty()) return;
   tOpenArchiveData data{};
   data.ArcName = path_.data();
@@ -47,7 +46,7 @@ int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& 
 
 int CheckBook(const PluginLoader& plugin, const tTell& tell, const std::string& book, bool hasEntries) {
   std::string why;
-  std::vector<char> name = Buffer(PluginPath(book, why));
+  std::vector<char> name = CString(PluginPath(book, why));
   if (!why.empty()) return tell.Fail(why);
   if (plugin.CanYouHandleThisFile(name.data()) != 0) return 0;
   if (hasEntries) {
@@ -68,14 +67,14 @@ tScratchFolder::tScratchFolder() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path dir = base / ("fb2pack-" + std::to_string(gen()));
     if (fs::create_directory(dir, ec) && !ec) {
-      path_ = FromHostPath(dir) + SystemPathRules().Separator;
+      path_ = FromHostPath(dir) + fb2pack::PathSeparator();
       return;
     }
   }
 #else
   // Made private (0700) in one step: extracted images are the user's.
   std::string pattern = (base / "fb2pack-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern + SystemPathRules().Separator;
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern + fb2pack::PathSeparator();
 #endif
 }
 

@@ -9,8 +9,8 @@
 #include <signal.h>
 #endif
 
-#include "host/Diagnosis.h"
-#include "host/PluginLoader.h"
+#include "Diagnosis.h"
+#include "PluginLoader.h"
 
 // One open archive, closed when it goes out of scope.
 class tHostArchive {
@@ -31,9 +31,6 @@ class tHostArchive {
   ArchiveHandle handle_ = nullptr;
   int result_ = 0;
 };
-
-// A writable copy, since the interface takes char*.
-std::vector<char> Buffer(const std::string& s);
 
 // Says why a book could not be opened; gives 1.
 int OpenFailed(const tTell& tell, const std::string& book, int rc);

@@ -19,10 +19,10 @@
 #include <shellapi.h>
 #endif
 
-#include "host/Commands.h"
-#include "host/Diagnosis.h"
-#include "host/Encoding.h"
-#include "host/PluginLoader.h"
+#include "Commands.h"
+#include "Diagnosis.h"
+#include "Encoding.h"
+#include "PluginLoader.h"
 
 #ifndef FB2PACK_VERSION
 #define FB2PACK_VERSION "0.0.0"
@@ -47,8 +47,8 @@ std::string VersionText() {
 std::vector<std::string> PluginPlaces() {
   std::vector<std::string> places = {ProgramFolder() + PluginFileName()};
 #ifndef _WIN32
-  places.push_back(ProgramFolder() + "../lib/fb2pack/fb2pack.wcx");
-  places.push_back("/usr/lib/fb2pack/fb2pack.wcx");
+  places.push_back(ProgramFolder() + "../" FB2PACK_PLUGIN_FOLDER "/" FB2PACK_PLUGIN_FILE);
+  places.push_back(FB2PACK_INSTALL_PREFIX "/" FB2PACK_PLUGIN_FOLDER "/" FB2PACK_PLUGIN_FILE);
 #endif
   return places;
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "plugin/Book.h"
-#include "plugin/iwcxhead.h"
+#include "plugin/public/iwcxhead.h"
 
 namespace fb2pack {
 

@@ -27,23 +27,6 @@ std::string ValueOf(const std::string& list, const std::string& key) {
   return result;
 }
 
-std::string HeadOf(const std::string& s, const std::string& delimiter) {
-  if (delimiter.empty()) return s;
-  std::size_t p = s.find(delimiter);
-  return p == std::string::npos ? s : s.substr(0, p);
-}
-
-std::string CutHead(std::string& s, const std::string& delimiter) {
-  std::string head = HeadOf(s, delimiter);
-  std::size_t from = head.size() + delimiter.size();
-  if (from >= s.size()) {
-    s.clear();
-  } else {
-    s.erase(0, from);
-  }
-  return head;
-}
-
 std::size_t NameStart(const std::string& path, std::string_view separators) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < path.size(); ++i) {

@@ -13,12 +13,6 @@ std::string Unquote(const std::string& s);
 // CR LF separated lines; empty when there is none.
 std::string ValueOf(const std::string& list, const std::string& key);
 
-// The bytes of s before the first delimiter; all of s when there is none.
-std::string HeadOf(const std::string& s, const std::string& delimiter);
-
-// HeadOf, and s loses the head and the delimiter (all of it when there is none).
-std::string CutHead(std::string& s, const std::string& delimiter);
-
 // Offset of the name part of a path: the byte after the last of the given
 // separator bytes, skipping trail bytes of double-byte characters.
 std::size_t NameStart(const std::string& path, std::string_view separators);

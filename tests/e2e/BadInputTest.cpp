@@ -38,7 +38,7 @@ TEST(BadInput, Utf16BooksAreNotTakenForBooks) {
   ScratchDir dir;
   std::string text = Utf16(kHead + "<binary id=\"a\">QUJD</binary>" + kTail);
   Spit(dir.File("b.fb2"), text);
-  auto name = api::C(dir.File("b.fb2"));
+  auto name = CString(dir.File("b.fb2"));
   EXPECT_EQ(api::Plugin().CanYouHandleThisFile(name.data()), 0);
   EXPECT_TRUE(api::Names(dir.File("b.fb2")).empty());
   EXPECT_EQ(api::Delete(dir.File("b.fb2"), {"a"}), E_UNKNOWN_FORMAT);
@@ -101,7 +101,7 @@ TEST(BadInput, NullPointersWhereAHostMightPassThem) {
     EXPECT_NE(a.Process(PK_EXTRACT, nullptr, nullptr), 0) << "no destination at all";
     EXPECT_EQ(a.Next(h), E_NOT_SUPPORTED);
   }
-  auto path = api::C(book);
+  auto path = CString(book);
   EXPECT_EQ(api::Plugin().DeleteFiles(path.data(), nullptr), 0);
   EXPECT_EQ(api::Plugin().PackFiles(path.data(), nullptr, nullptr, nullptr, 0), 0);
   EXPECT_EQ(api::Names(book), std::vector<std::string>{"a"});

@@ -86,7 +86,7 @@ void RunStep(const tStep& step, const ScratchDir& dir) {
           EXPECT_EQ(a.Process(PK_SKIP, nullptr, nullptr), 0);
           continue;
         }
-        std::vector<char> full = api::C(dir.File("out_" + step.names[0]));
+        std::vector<char> full = CString(dir.File("out_" + step.names[0]));
         EXPECT_EQ(a.Process(PK_EXTRACT, nullptr, full.data()), step.expect);
         EXPECT_EQ(Slurp(full.data()).size(), 3u);
         return;
@@ -103,7 +103,7 @@ void RunStep(const tStep& step, const ScratchDir& dir) {
       break;
     }
     case tCall::Detect: {
-      std::vector<char> name = api::C(dir.File(step.names[0]));
+      std::vector<char> name = CString(dir.File(step.names[0]));
       EXPECT_EQ(api::Plugin().CanYouHandleThisFile(name.data()), step.expect) << step.names[0];
       break;
     }

@@ -295,7 +295,7 @@ TEST(Pack, EmptyFilesAreAddedAndFoldersSkipped) {
   EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\" content-type=\"image/png\"></binary>\r\n" + kTail);
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {}), 0);
   EXPECT_EQ(Slurp(book), kHead + "<binary id=\"empty.png\" content-type=\"image/png\"></binary>\r\n" + kTail);
-  EXPECT_EQ(api::Plugin().PackFiles(api::C(book).data(), nullptr, nullptr, nullptr, 0), 0);
+  EXPECT_EQ(api::Plugin().PackFiles(CString(book).data(), nullptr, nullptr, nullptr, 0), 0);
 }
 
 TEST(Pack, AddedFilesListAndExtractByteIdentical) {

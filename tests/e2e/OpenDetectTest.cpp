@@ -7,7 +7,7 @@ using api::Plugin;
 namespace {
 
 bool Detect(const std::string& path) {
-  auto p = api::C(path);
+  auto p = CString(path);
   return Plugin().CanYouHandleThisFile(p.data()) != 0;
 }
 

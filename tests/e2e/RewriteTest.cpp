@@ -123,7 +123,7 @@ TEST(Rewrite, DeviceNamesAreRefused) {
   std::string book = dir.File("b.fb2");
   std::string text = kHead + "<binary id=\"x\">QUJD</binary>" + kTail;
   Spit(book, text);
-  auto nul = api::C("NUL");
+  auto nul = CString("NUL");
   EXPECT_EQ(api::Plugin().CanYouHandleThisFile(nul.data()), 0);
   Archive open("NUL");
   EXPECT_EQ(open.OpenResult(), E_BAD_DATA);
@@ -178,7 +178,7 @@ TEST(Rewrite, SpecialFilesAreRefusedWithoutBlocking) {
   ASSERT_EQ(::mkfifo(dir.File("x").c_str(), 0644), 0);
   fs::create_symlink("f.fb2", dir.Path() / "y");
   WithinSeconds(20, [&] {
-    auto fifo = api::C(dir.File("f.fb2"));
+    auto fifo = CString(dir.File("f.fb2"));
     EXPECT_EQ(api::Plugin().CanYouHandleThisFile(fifo.data()), 0);
     Archive open(dir.File("f.fb2"));
     EXPECT_EQ(open.OpenResult(), E_BAD_DATA);

@@ -2,8 +2,8 @@
 // parts and the scratch-file helpers, under their short names.
 #pragma once
 
-#include "../unit/TestFiles.h"
 #include "ApiHost.h"
+#include "TestFiles.h"
 
 using api::Archive;
 using api::kHead;

@@ -29,37 +29,6 @@ TEST(ValueOf, FindsTheFirstNonEmptyValueOfTheExactKey) {
   EXPECT_EQ(ValueOf(std::string("\r\nid=a\0b", 8), "id"), std::string("a\0b", 3));
 }
 
-TEST(HeadOf, IsEverythingBeforeTheFirstDelimiter) {
-  EXPECT_EQ(HeadOf("a,b", ","), "a");
-  EXPECT_EQ(HeadOf(",a", ","), "");
-  EXPECT_EQ(HeadOf("abc", ","), "abc");
-  EXPECT_EQ(HeadOf("abc", ""), "abc");
-  EXPECT_EQ(HeadOf("a", "abc"), "a");
-  EXPECT_EQ(HeadOf("x\r\ny\r\n", "\r\n"), "x");
-}
-
-TEST(CutHead, RemovesTheHeadAndTheDelimiter) {
-  std::string s = "a\r\nb";
-  EXPECT_EQ(CutHead(s, "\r\n"), "a");
-  EXPECT_EQ(s, "b");
-  EXPECT_EQ(CutHead(s, "\r\n"), "b");
-  EXPECT_EQ(s, "");
-  s = "a\r\n";
-  EXPECT_EQ(CutHead(s, "\r\n"), "a");
-  EXPECT_EQ(s, "");
-  s = "abc";
-  EXPECT_EQ(CutHead(s, ","), "abc");
-  EXPECT_EQ(s, "");
-  s = "abc";
-  EXPECT_EQ(CutHead(s, ""), "abc");
-  EXPECT_EQ(s, "");
-  s = "id = \"x\" y";
-  CutHead(s, "id");
-  CutHead(s, "=");
-  CutHead(s, "\"");
-  EXPECT_EQ(CutHead(s, "\""), "x");
-}
-
 TEST(NameStart, EachPathStyleCutsAtItsOwnSeparators) {
   const auto windows = PathRules(tPathStyle::Windows).Separators;
   const auto posix = PathRules(tPathStyle::Posix).Separators;

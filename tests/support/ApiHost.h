@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/PluginLoader.h"
+#include "plugin/public/NameList.h"
 #include "textutil/PathRules.h"
 
 namespace api {
@@ -19,8 +20,6 @@ inline const std::string kTail = "</FictionBook>\r\n";
 // The plug-in under test: FB2PACK_PLUGIN, or the one built beside the tests.
 const PluginLoader& Plugin();
 
-// A writable NUL-terminated copy, since the interface takes char*.
-std::vector<char> C(const std::string& s);
 // A name list: each name ended by NUL, the list by an empty name.
 std::vector<char> List(const std::vector<std::string>& names);
 

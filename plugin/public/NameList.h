@@ -1,10 +1,16 @@
-// The host interface's list of names: each name ended by a NUL byte, the list
-// by an empty name. The one way to write it (hosts, tests) and to read it
+// The host interface's strings: a path or name as its char* parameters take
+// it, and its list of names (each name ended by a NUL byte, the list by an
+// empty name). The one way to write them (hosts, tests) and to read the list
 // (the plug-in).
 #pragma once
 
 #include <string>
 #include <vector>
+
+// A writable copy of s ended by a NUL byte, since the interface takes char*.
+inline std::vector<char> CString(const std::string& s) {
+  return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1);
+}
 
 inline std::vector<char> MakeNameList(const std::vector<std::string>& names) {
   std::vector<char> list;

@@ -5,8 +5,6 @@
 #include <memory>
 #include <stdexcept>
 
-#include "plugin/NameList.h"
-
 namespace api {
 
 const PluginLoader& Plugin() {
@@ -24,11 +22,9 @@ const PluginLoader& Plugin() {
   return *plugin;
 }
 
-std::vector<char> C(const std::string& s) { return std::vector<char>(s.c_str(), s.c_str() + s.size() + 1); }
-
 std::vector<char> List(const std::vector<std::string>& names) { return MakeNameList(names); }
 
-Archive::Archive(const std::string& path) : path_(C(path)) {
+Archive::Archive(const std::string& path) : path_(CString(path)) {
   data_.ArcName = path_.data();
   data_.OpenResult = -7;  // must stay unless opening fails
   handle_ = Plugin().OpenArchive(&data_);
@@ -44,8 +40,8 @@ int Archive::Next(tHeaderData& header) {
 }
 
 int Archive::Process(int operation, const char* destPath, const char* destName) {
-  std::vector<char> p = destPath ? C(destPath) : std::vector<char>();
-  std::vector<char> n = destName ? C(destName) : std::vector<char>();
+  std::vector<char> p = destPath ? CString(destPath) : std::vector<char>();
+  std::vector<char> n = destName ? CString(destName) : std::vector<char>();
   return Plugin().ProcessFile(handle_, operation, destPath ? p.data() : nullptr, destName ? n.data() : nullptr);
 }
 
@@ -61,14 +57,14 @@ std::vector<std::string> Names(const std::string& book) {
 }
 
 int Pack(const std::string& book, const std::string& srcPath, const std::vector<std::string>& names, int flags) {
-  auto b = C(book);
-  auto s = C(srcPath);
+  auto b = CString(book);
+  auto s = CString(srcPath);
   auto l = List(names);
   return Plugin().PackFiles(b.data(), nullptr, s.data(), l.data(), flags);
 }
 
 int Delete(const std::string& book, const std::vector<std::string>& names) {
-  auto b = C(book);
+  auto b = CString(book);
   auto l = List(names);
   return Plugin().DeleteFiles(b.data(), l.data());
 }
