@@ -1,5 +1,7 @@
-// Bytes per second of the loops every byte of a book goes through: the
-// reader's Next, the pattern finder, the tag scanner and the base64 codec.
+// Bytes per second of the loops the plug-in runs over a book: the element
+// walk of the listing, the search for the root's end tag that adding makes,
+// the extraction loop (walk, content, decoder), the start-tag reader, and
+// the base64 codec on each of its paths.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,8 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "reader/SeqRead.h"
-#include "reference/Reference.h"
+#include "CharHandlers/CharHandlers.h"
+#include "format/BookRead.h"
+#include "format/ElementScan.h"
+#include "format/EntryContent.h"
+#include "format/EntryName.h"
 #include "textutil/Base64.h"
 
 namespace {
@@ -23,29 +28,89 @@ std::string Random(std::size_t n) {
   return s;
 }
 
-// Mostly base64 lines, as books are, with a start tag now and then.
+// A book of about n bytes: base64 lines in elements of 64 KB, as books are.
 std::string BookLike(std::size_t n) {
-  std::string text;
+  std::string text = "<?xml version=\"1.0\"?>\r\n<FictionBook>\r\n";
   std::string b64 = EncodeBase64(Random(n * 3 / 4));
   for (std::size_t at = 0; at < b64.size(); at += 1 << 16) {
     text += "<binary id=\"img" + std::to_string(at) + ".png\" content-type=\"image/png\">";
     text += b64.substr(at, 1 << 16);
     text += "</binary>\r\n";
   }
-  return text;
+  return text + "</FictionBook>\r\n";
 }
 
-void BM_FinderPut(benchmark::State& state) {
-  std::string text = BookLike(static_cast<std::size_t>(state.range(0)));
-  for (auto _ : state) {
-    tFinder finder("<binary");
-    for (char c : text) finder.Put(static_cast<std::uint8_t>(c));
-    benchmark::DoNotOptimize(finder.Found);
+// The book on disk for as long as a benchmark runs.
+class tBookFile {
+ public:
+  explicit tBookFile(std::size_t n) : path_(std::filesystem::temp_directory_path() / "fb2pack-bench.fb2") {
+    std::ofstream out(path_, std::ios::binary);
+    const std::string text = BookLike(n);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    size_ = text.size();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-}
-BENCHMARK(BM_FinderPut)->Arg(1 << 22);
+  ~tBookFile() { std::filesystem::remove(path_); }
+  std::string Path() const { return path_.string(); }
+  std::size_t Size() const { return size_; }
 
+ private:
+  std::filesystem::path path_;
+  std::size_t size_ = 0;
+};
+
+// The listing: every element's start tag read and named.
+void BM_ElementWalk(benchmark::State& state) {
+  const tBookFile file(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    tBookRead book(file.Path());
+    tElementScan scan(book);
+    tEntryNames names;
+    tStartTag tag;
+    std::string name;
+    std::size_t entries = 0;
+    while (NextListed(scan, book.Charset, names, tag, name)) ++entries;
+    benchmark::DoNotOptimize(entries);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.Size()));
+}
+BENCHMARK(BM_ElementWalk)->Arg(1 << 26);
+
+// Where adding puts new elements: the root's end tag, found in every byte.
+void BM_RootEndSearch(benchmark::State& state) {
+  const tBookFile file(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    tBookRead book(file.Path());
+    tRootEndFinder finder;
+    while (!book.Eof && !finder.Done()) {
+      finder.Feed(book.Here(), book.Ahead());
+      book.Skip(book.Ahead());
+    }
+    benchmark::DoNotOptimize(finder.InsertionPoint());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.Size()));
+}
+BENCHMARK(BM_RootEndSearch)->Arg(1 << 26);
+
+// Extraction without its writes: the walk, and every entry's content decoded.
+void BM_ExtractionLoop(benchmark::State& state) {
+  const tBookFile file(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    tBookRead book(file.Path());
+    tElementScan scan(book);
+    tEntryNames names;
+    tStartTag tag;
+    std::string name;
+    std::size_t decoded = 0;
+    while (NextListed(scan, book.Charset, names, tag, name)) {
+      ReadEntryContent(book, tag.ClosesItself, [&](const char*, std::size_t n) { decoded += n; });
+    }
+    benchmark::DoNotOptimize(decoded);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.Size()));
+}
+BENCHMARK(BM_ExtractionLoop)->Arg(1 << 26);
+
+// The start-tag reader every element's id goes through.
 void BM_GetTagPut(benchmark::State& state) {
   const std::string tag = "<binary id=\"cover-image-0001.jpg\" content-type=\"image/jpeg\" xlink:type='simple'>";
   for (auto _ : state) {
@@ -56,13 +121,6 @@ void BM_GetTagPut(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * tag.size()));
 }
 BENCHMARK(BM_GetTagPut);
-
-void BM_DecodeBase64(benchmark::State& state) {
-  std::string text = EncodeBase64(Random(static_cast<std::size_t>(state.range(0))));
-  for (auto _ : state) benchmark::DoNotOptimize(DecodeBase64(text));
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
-}
-BENCHMARK(BM_DecodeBase64)->Arg(1 << 22);
 
 // Extraction's way: a window at a time into a reused buffer, on each path.
 void BM_DecoderFeed(benchmark::State& state) {
@@ -87,28 +145,5 @@ void BM_EncodeBase64(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
 }
 BENCHMARK(BM_EncodeBase64)->Arg(1 << 22);
-
-void BM_ReaderNext(benchmark::State& state) {
-  auto path = std::filesystem::temp_directory_path() / "fb2pack-bench-reader.fb2";
-  {
-    std::ofstream out(path, std::ios::binary);
-    std::string text = BookLike(static_cast<std::size_t>(state.range(0)));
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  }
-  std::uint64_t bytes = 0;
-  for (auto _ : state) {
-    tDiskRead book(path.string());
-    std::uint32_t sum = 0;
-    while (!book.Eof) {
-      sum += book.Ch;
-      book.Next();
-    }
-    benchmark::DoNotOptimize(sum);
-    bytes += book.Size;
-  }
-  std::filesystem::remove(path);
-  state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
-}
-BENCHMARK(BM_ReaderNext)->Arg(1 << 26);
 
 }  // namespace
