@@ -1,5 +1,6 @@
-// The pattern finder against a naive overlapping count, and the tag scanner's
-// invariants, over any bytes and any pattern of up to 256 bytes.
+// The reference pattern finder (which the differential walk builds on)
+// against a naive overlapping count, and the start-tag reader's invariants,
+// over any bytes and any pattern of up to 256 bytes.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
