@@ -9,10 +9,13 @@
 #include <set>
 
 #include "Encoding.h"
+#include "FileChecks.h"
 #include "HostServices.h"
 #include "NameList.h"
 #include "Output.h"
 #include "Patterns.h"
+#include "Scratch.h"
+#include "Signals.h"
 #include "Utf8.h"
 #include "Walk.h"
 

@@ -5,10 +5,6 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <signal.h>
-#endif
-
 #include "Diagnosis.h"
 #include "PluginLoader.h"
 
@@ -31,9 +27,6 @@ class tHostArchive {
   ArchiveHandle handle_ = nullptr;
   int result_ = 0;
 };
-
-// Says why a book could not be opened; gives 1.
-int OpenFailed(const tTell& tell, const std::string& book, int rc);
 
 // What a visit gives when it failed and nothing after it can go better (the
 // disk is full): the walk ends there.
@@ -69,40 +62,3 @@ int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& 
 // no book: says so and gives 1. One it does not recognise but that has
 // entries gets a warning; gives 0.
 int CheckBook(const PluginLoader& plugin, const tTell& tell, const std::string& book, bool hasEntries);
-
-// Holds back the signals that end the program (interrupt, terminate, hang-up)
-// for as long as it lives, so that a walk can end between entries and leave
-// nothing behind: Arrived() tells when one came; it is delivered when this
-// object goes. Nothing is held on Windows.
-class tSignalsHeld {
- public:
-  tSignalsHeld();
-  ~tSignalsHeld();
-  tSignalsHeld(const tSignalsHeld&) = delete;
-  tSignalsHeld& operator=(const tSignalsHeld&) = delete;
-  bool Arrived() const;
-
- private:
-  bool held_ = false;
-#ifndef _WIN32
-  sigset_t old_;  // the mask before
-#endif
-};
-
-// A private folder for files the host extracts to read them itself; it is
-// removed, with all in it, when this object goes.
-class tScratchFolder {
- public:
-  tScratchFolder();
-  ~tScratchFolder();
-  tScratchFolder(const tScratchFolder&) = delete;
-  tScratchFolder& operator=(const tScratchFolder&) = delete;
-  bool Made() const { return !path_.empty(); }
-  // The folder it was made in, to name it.
-  std::string Base() const;
-  // The folder with a trailing separator.
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};

@@ -22,6 +22,7 @@
 #include "Commands.h"
 #include "Diagnosis.h"
 #include "Encoding.h"
+#include "FileChecks.h"
 #include "PluginLoader.h"
 
 #ifndef FB2PACK_VERSION

@@ -16,6 +16,8 @@ std::size_t RootTagWithin() { return kHeadSize; }
 
 std::uint64_t MaxBookSize() { return kMaxBookSize; }
 
+bool IsZipArchive(std::string_view head) { return head.starts_with(kZipStart); }
+
 std::uint64_t AddedElementSize(std::size_t idLength, std::uint64_t fileSize) {
   return ElementLength(idLength, Base64Length(fileSize));
 }

@@ -18,6 +18,9 @@ namespace fb2pack {
 std::size_t RootTagWithin();
 // The largest book that is rewritten, and that a rewrite may make.
 std::uint64_t MaxBookSize();
+// True when a file's first bytes are a zip archive's: no book, even when it
+// stores one uncompressed.
+bool IsZipArchive(std::string_view head);
 // The most a book grows by when a file of fileSize bytes is added under an
 // id of idLength bytes.
 std::uint64_t AddedElementSize(std::size_t idLength, std::uint64_t fileSize);

@@ -1,0 +1,111 @@
+#include "FileChecks.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "Encoding.h"
+#include "HostServices.h"
+
+namespace fs = std::filesystem;
+
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const std::size_t cut = fb2pack::FileNameStart(path);
+  return {path.substr(0, cut), path.substr(cut)};
+}
+
+namespace {
+
+std::string Here(const std::string& folder) { return folder.empty() ? std::string(".") : folder; }
+
+bool Readable(const std::string& path) {
+  std::ifstream f(HostPath(path), std::ios::binary);
+  return f.good();
+}
+
+}  // namespace
+
+bool Writable(const std::string& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  return (fs::status(HostPath(path), ec).permissions() & fs::perms::owner_write) != fs::perms::none;
+#else
+  return ::access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+namespace {
+
+// Why path names nothing: a missing file, a link to one, or a loop of links;
+// empty when it names something.
+std::string Missing(const std::string& path) {
+  std::error_code ec;
+  fs::file_status st = fs::status(HostPath(path), ec);
+  if (ec == std::errc::too_many_symbolic_link_levels) return "a loop of symbolic links";
+  if (fs::exists(st)) return "";
+  std::error_code lec;
+  if (fs::is_symlink(fs::symlink_status(HostPath(path), lec))) {
+    std::error_code rec;
+    const fs::path target = fs::read_symlink(HostPath(path), rec);
+    return "a symbolic link to a file that does not exist" + (rec ? std::string() : " (" + FromHostPath(target) + ")");
+  }
+  return "no such file";
+}
+
+}  // namespace
+
+std::string FileProblem(const std::string& path, bool forWriting) {
+  if (std::string why = Missing(path); !why.empty()) return why;
+  std::error_code ec;
+  fs::file_status st = fs::status(HostPath(path), ec);
+  if (fs::is_directory(st)) return "it is a folder, not a file";
+  if (!fs::is_regular_file(st)) return "it is not a regular file";
+  if (!Readable(path)) return "no permission to read it";
+  if (forWriting && !Writable(path)) return "it is read-only";
+  return "";
+}
+
+std::string FolderProblem(const std::string& given, std::uintmax_t bytes) {
+  const std::string folder = Here(given);
+  std::error_code ec;
+  fs::file_status st = fs::status(HostPath(folder), ec);
+  if (std::string why = Missing(folder); !why.empty()) {
+    return "the folder " + folder + " does not exist" + (why == "no such file" ? "" : ": " + why);
+  }
+  if (!fs::is_directory(st)) return folder + " is not a folder";
+  if (!Writable(folder)) return "no permission to create files in " + folder + ", or it is read-only";
+  fs::space_info space = fs::space(HostPath(folder), ec);
+  if (!ec && space.available < bytes) return "not enough free space in " + folder;
+  return "";
+}
+
+bool DiskFull(const std::string& folder) {
+  std::error_code ec;
+  const fs::space_info space = fs::space(HostPath(Here(folder)), ec);
+  // Less than a typical image is left: no write of one can succeed.
+  return !ec && space.available < (1u << 20);
+}
+
+std::string WhatItIsInstead(const std::string& path) {
+  std::ifstream f(HostPath(path), std::ios::binary);
+  char head[4] = {};
+  f.read(head, sizeof head);
+  const std::string_view got(head, static_cast<std::size_t>(f.gcount()));
+  if (fb2pack::IsZipArchive(got)) {
+    return "it is a zip archive (books often travel zipped: unzip it first)";
+  }
+  if (got.substr(0, 2) == "\xFF\xFE" || got.substr(0, 2) == "\xFE\xFF")
+    return "it is UTF-16 text, which fb2pack does not read";
+  return "";
+}
+
+std::uintmax_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  std::uintmax_t n = fs::file_size(HostPath(path), ec);
+  return ec ? 0 : n;
+}
