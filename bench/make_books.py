@@ -9,10 +9,12 @@ that repeats a single id ("ids-repeated") and one whose ids all differ
 
 usage: make_books.py FOLDER [small|medium|large|ids-repeated|ids-distinct ...]
        (default: small, medium and large)"""
-import base64
 import os
 import random
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import fb2book  # noqa: E402
 
 SIZES = {  # name: (total bytes, entries)
     "small": (1 << 20, 8),
@@ -26,33 +28,32 @@ TEXT = ("Он шёл по улице, и снег ложился на плечи
 
 def book(path, total, entries, seed):
     rng = random.Random(seed)
-    body = "".join(f"   <p>{TEXT * 4}</p>\r\n" for _ in range(64)).encode("utf-8")
-    per_entry = max(1, (total - len(body)) * 3 // 4 // entries)
+    body = "".join(f"   <p>{TEXT * 4}</p>\r\n" for _ in range(64))
+    per_entry = max(1, (total - len(body.encode("utf-8"))) * 3 // 4 // entries)
+    before = (" <description><title-info><book-title>Книга</book-title></title-info></description>\r\n"
+              f" <body>\r\n{body} </body>\r\n")
+    # Written an element at a time: the largest book is never held whole.
+    elements = (fb2book.binary(f"img{i:03d}.jpg", rng.randbytes(per_entry), "image/jpeg", 76 if i % 2 else 80)
+                for i in range(entries))
     with open(path, "wb") as f:
-        f.write(b'<?xml version="1.0" encoding="utf-8"?>\r\n'
-                b'<FictionBook xmlns="http://www.gribuser.ru/xml/fictionbook/2.0" '
-                b'xmlns:l="http://www.w3.org/1999/xlink">\r\n'
-                b" <description><title-info><book-title>\xd0\x9a\xd0\xbd\xd0\xb8\xd0\xb3\xd0\xb0"
-                b"</book-title></title-info></description>\r\n <body>\r\n")
-        f.write(body)
-        f.write(b" </body>\r\n")
-        for i in range(entries):
-            data = rng.randbytes(per_entry)
-            text = base64.b64encode(data)
-            width = 76 if i % 2 else 80
-            lines = b"\r\n".join(text[k:k + width] for k in range(0, len(text), width))
-            f.write(f'<binary id="img{i:03d}.jpg" content-type="image/jpeg">'.encode() + lines + b"</binary>\r\n")
-        f.write(b"</FictionBook>\r\n")
+        for part in fb2book.parts(elements, before=before):
+            f.write(part)
 
 
 def ids_book(path, repeated, count=100_000):
     """Every id as long as every other, so both books have the same size."""
+    elements = [fb2book.binary(f"i{0 if repeated else i:06d}.png", b"ABC", None) for i in range(count)]
     with open(path, "wb") as f:
-        f.write(b'<?xml version="1.0" encoding="utf-8"?>\r\n<FictionBook '
-                b'xmlns="http://www.gribuser.ru/xml/fictionbook/2.0">\r\n<body><p>x</p></body>\r\n')
-        for i in range(count):
-            f.write(f'<binary id="i{0 if repeated else i:06d}.png">QUJD</binary>\r\n'.encode())
-        f.write(b"</FictionBook>\r\n")
+        f.write(fb2book.book(elements, before="<body><p>x</p></body>\r\n", root=f' xmlns="{fb2book.FB2_NS}"'))
+
+
+def many_entries(path, count):
+    """A book of count small entries, as a comic or a scanned book may be."""
+    rng = random.Random(5)
+    elements = (fb2book.binary(f"p{i:05d}.png", rng.randbytes(300), "image/png", 0) for i in range(count))
+    with open(path, "wb") as f:
+        for part in fb2book.parts(elements, before="<body><p>x</p></body>\r\n", root=' xmlns="x"'):
+            f.write(part)
 
 
 def main():

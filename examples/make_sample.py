@@ -6,12 +6,14 @@ tests can compare extracted entries with these files.
 
 usage: make_sample.py [OUTPUT_FOLDER]   (default: the folder of this script)
 """
-import base64
 import math
 import os
 import struct
 import sys
 import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import fb2book  # noqa: E402
 
 
 def png(width, height, pixel):
@@ -77,11 +79,6 @@ IMAGES = [
 ]
 
 
-def lines(data, width):
-    text = base64.b64encode(data).decode("ascii")
-    return "\r\n".join(text[i:i + width] for i in range(0, len(text), width))
-
-
 def book(images):
     paragraphs = [
         "Вечер опускался на холмы медленно, как будто нехотя.",
@@ -89,13 +86,7 @@ def book(images):
         "В доме горел свет: кто-то ждал путника уже много лет.",
     ]
     body = "\r\n".join(f"   <p>{p}</p>" for p in paragraphs)
-    binaries = "".join(
-        f'<binary id="{name}" content-type="image/png">{lines(data, width)}</binary>\r\n'
-        for name, data, width in images)
-    return (
-        '<?xml version="1.0" encoding="utf-8"?>\r\n'
-        '<FictionBook xmlns="http://www.gribuser.ru/xml/fictionbook/2.0" '
-        'xmlns:l="http://www.w3.org/1999/xlink">\r\n'
+    before = (
         " <description>\r\n"
         "  <title-info>\r\n"
         "   <genre>prose_contemporary</genre>\r\n"
@@ -118,10 +109,8 @@ def book(images):
         '   <image l:href="#chart.png"/>\r\n'
         '   <image l:href="#rings.png"/>\r\n'
         "  </section>\r\n"
-        " </body>\r\n"
-        f"{binaries}"
-        "</FictionBook>\r\n"
-    ).encode("utf-8")
+        " </body>\r\n")
+    return fb2book.book([fb2book.binary(name, data, "image/png", width) for name, data, width in images], before=before)
 
 
 def main():

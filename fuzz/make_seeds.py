@@ -9,27 +9,24 @@ import random
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import fb2book  # noqa: E402
 
 
 def small_books(rng):
     books = []
     for n in range(6):
-        parts = ['<?xml version="1.0" encoding="utf-8"?>\r\n<FictionBook xmlns="x">\r\n<body><p>Текст</p></body>\r\n']
-        for i in range(n):
-            data = rng.randbytes(rng.randrange(0, 200))
-            text = base64.b64encode(data).decode()
-            text = "\r\n".join(text[k:k + 76] for k in range(0, len(text), 76))
-            quote = '"' if i % 2 else "'"
-            parts.append(f"<binary id={quote}img{i}.png{quote} content-type=\"image/png\">{text}</binary>\r\n")
-        parts.append("</FictionBook>\r\n")
-        books.append("".join(parts).encode("utf-8"))
+        elements = [fb2book.binary(f"img{i}.png", rng.randbytes(rng.randrange(0, 200)), "image/png",
+                                   quote='"' if i % 2 else "'") for i in range(n)]
+        books.append(fb2book.book(elements, before="<body><p>Текст</p></body>\r\n", root=' xmlns="x"'))
     # Title pages with a cover page, and without one, for the cover edit.
     for cover in ('<coverpage><image xlink:href="#c.png"/></coverpage>', ""):
-        books.append(('<?xml version="1.0"?><FictionBook xmlns:xlink="http://www.w3.org/1999/xlink"><description>'
-                      f'<title-info>\n <genre>sf</genre>\n <book-title>T</book-title>{cover}\n <lang>ru</lang>'
-                      '\n</title-info></description><binary id="c.png">QUJD</binary><binary id="d.png">QQ==</binary>'
-                      '</FictionBook>').encode())
-    books.append(b'<FictionBook><binary id="a"/><binary content-type="x">QQ==</binary><binary id="../b">Yg==<binary<binary id="c">')
+        before = ('<description><title-info>\n <genre>sf</genre>\n <book-title>T</book-title>'
+                  f'{cover}\n <lang>ru</lang>\n</title-info></description>')
+        books.append(fb2book.book([fb2book.binary("c.png", b"ABC", None), fb2book.binary("d.png", b"A", None)],
+                                  before=before, encoding=None, root=f' xmlns:xlink="{fb2book.XLINK_NS}"', eol=""))
+    books.append(b'<FictionBook><binary id="a"/><binary content-type="x">QQ==</binary><binary id="../b">Yg=='
+                 b'<binary<binary id="c">')
     return books
 
 

@@ -102,9 +102,7 @@ std::vector<Step> ThroughThePlugin(const ScratchDir& dir, const std::string& pat
 }
 
 std::string Generated(std::mt19937& gen) {
-  std::string text =
-      "<?xml version=\"1.0\"?>\r\n<FictionBook "
-      "xmlns=\"x\">\r\n<body><p>\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0</p></body>\r\n";
+  std::string text = api::kHead + "<body><p>\xD0\x9A\xD0\xBD\xD0\xB8\xD0\xB3\xD0\xB0</p></body>\r\n";
   int entries = static_cast<int>(gen() % 6);
   for (int e = 0; e < entries; ++e) {
     std::string data = testfiles::RandomBytes(gen() % 90000, gen());
@@ -120,7 +118,7 @@ std::string Generated(std::mt19937& gen) {
       text += std::string(window - text.size() % window - gen() % 7, ' ');
     text += "<binary id=\"e" + std::to_string(e) + ".png\" content-type=\"image/png\">" + lines + "</binary>\r\n";
   }
-  return text + "</FictionBook>\r\n";
+  return text + api::kTail;
 }
 
 std::string Mutated(std::string text, std::mt19937& gen) {

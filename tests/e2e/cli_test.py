@@ -23,6 +23,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 ARGS = None
 
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import fb2book  # noqa: E402
+
 CYRILLIC = "Съешь же ещё этих мягких французских булок, да выпей чаю. "
 
 
@@ -56,25 +59,12 @@ def is_wine_args():
     return False
 
 
-def b64_lines(data, width, eol="\r\n", indent=""):
-    text = base64.b64encode(data).decode("ascii")
-    if width <= 0:
-        return text
-    return eol.join(indent + text[i:i + width] for i in range(0, len(text), width))
-
-
 def make_book(entries, eol="\r\n", namespaces=True):
     """entries: list of (id, bytes, width, indent)."""
-    root = ('<FictionBook xmlns="http://www.gribuser.ru/xml/fictionbook/2.0" '
-            'xmlns:l="http://www.w3.org/1999/xlink">' if namespaces else "<FictionBook>")
-    parts = ['<?xml version="1.0" encoding="utf-8"?>', root, "<body><section>"]
-    parts += [f"<p>{CYRILLIC * 3}</p>" for _ in range(4)]
-    parts.append("</section></body>")
-    for name, data, width, indent in entries:
-        parts.append(f'<binary id="{name}" content-type="application/octet-stream">'
-                     f"{eol}{b64_lines(data, width, eol, indent)}{eol}</binary>")
-    parts.append("</FictionBook>")
-    return eol.join(parts).encode("utf-8") + eol.encode()
+    before = eol.join(["<body><section>"] + [f"<p>{CYRILLIC * 3}</p>" for _ in range(4)] + ["</section></body>", ""])
+    return fb2book.book([fb2book.binary(name, data, "application/octet-stream", width, eol, indent, around=eol)
+                         for name, data, width, indent in entries],
+                        before=before, root=fb2book.ROOT if namespaces else "", eol=eol)
 
 
 class HostCase(unittest.TestCase):
