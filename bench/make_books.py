@@ -19,6 +19,7 @@ import fb2book  # noqa: E402
 SIZES = {  # name: (total bytes, entries)
     "small": (1 << 20, 8),
     "medium": (64 << 20, 64),
+    "256mb": (256 << 20, 64),
     "large": (512 << 20, 64),
 }
 

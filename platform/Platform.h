@@ -145,10 +145,11 @@ void LowerCase(char* text, std::size_t n);
 // True when c starts a double-byte character in the system code page.
 bool IsLeadByte(unsigned char c);
 
-// True when the environment asks base64 decoders for their portable path
-// (FB2PACK_BASE64=portable), so that one machine tests both; only the test
-// build of the plug-in heeds it (TestSwitch.cpp), the shipped one never asks.
-bool PortableBase64Forced();
+// The base64 decoders' path the environment asks for (FB2PACK_BASE64: portable,
+// ssse3, avx2 or avx512vbmi), so that one machine tests each it has; empty
+// when none is asked. Only the test build of the plug-in heeds it
+// (TestSwitch.cpp); the shipped one never asks.
+std::string Base64PathAsked();
 
 // A number that differs between calls and processes; for names of new files.
 std::uint32_t UniqueNumber();

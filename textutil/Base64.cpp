@@ -88,14 +88,40 @@ constexpr std::array<std::uint32_t, 256> MakeShifted(int shift) {
 constexpr std::array<std::uint32_t, 256> kPlace0 = MakeShifted(18), kPlace1 = MakeShifted(12), kPlace2 = MakeShifted(6),
                                          kPlace3 = MakeShifted(0);
 
-tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
+// The block decoder of one wide path; null where the processor lacks it.
+tBlockDecoder Only(tBase64Decoder::tPath path) {
 #ifdef FB2PACK_X86_BASE64
-  if (path == tBase64Decoder::Wide && !platform::PortableBase64Forced()) {
-    if (tBlockDecoder fast = Ssse3BlockDecoder()) return fast;
+  switch (path) {
+    case tBase64Decoder::Ssse3: return Ssse3BlockDecoder();
+    case tBase64Decoder::Avx2: return Avx2BlockDecoder();
+    case tBase64Decoder::Avx512Vbmi: return Avx512VbmiBlockDecoder();
+    default: break;
   }
 #else
   (void)path;
 #endif
+  return nullptr;
+}
+
+tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
+  if (path == tBase64Decoder::Narrow) return DecodeGroups;
+  if (path != tBase64Decoder::Wide) {
+    const tBlockDecoder only = Only(path);
+    return only ? only : DecodeGroups;
+  }
+  // A test build may be asked for one path (or for the portable one).
+  if (const std::string asked = platform::Base64PathAsked(); !asked.empty()) {
+    for (tBase64Decoder::tPath one : {tBase64Decoder::Ssse3, tBase64Decoder::Avx2, tBase64Decoder::Avx512Vbmi}) {
+      if (asked == tBase64Decoder::NameOf(one)) return ChooseBlockDecoder(one);
+    }
+    return DecodeGroups;
+  }
+  // AVX-512 VBMI decodes no faster than AVX2 where extraction's windows of
+  // 32 KB are decoded (bench/results), and costs some processors their clock
+  // speed: it is there for the tests and the benchmarks.
+  for (tBase64Decoder::tPath wide : {tBase64Decoder::Avx2, tBase64Decoder::Ssse3}) {
+    if (const tBlockDecoder fast = Only(wide)) return fast;
+  }
   return DecodeGroups;
 }
 
@@ -117,6 +143,24 @@ std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* 
 tBase64Decoder::tBase64Decoder(tPath path) : blocks_(ChooseBlockDecoder(path)) {}
 
 bool tBase64Decoder::UsesWidePath() const { return blocks_ != DecodeGroups; }
+
+bool tBase64Decoder::Available(tPath path) { return path == Wide || path == Narrow || Only(path) != nullptr; }
+
+const char* tBase64Decoder::NameOf(tPath path) {
+  switch (path) {
+    case Ssse3: return "ssse3";
+    case Avx2: return "avx2";
+    case Avx512Vbmi: return "avx512vbmi";
+    default: return "portable";
+  }
+}
+
+const char* tBase64Decoder::PathName() const {
+  for (tPath path : {Avx512Vbmi, Avx2, Ssse3}) {
+    if (blocks_ == Only(path)) return NameOf(path);
+  }
+  return NameOf(Narrow);
+}
 
 void tBase64Decoder::Feed(const char* piece, std::size_t length, std::string& out) {
   const std::size_t start = out.size();

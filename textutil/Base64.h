@@ -38,11 +38,16 @@ std::string DecodeBase64(const std::string& text);
 // gives for the whole text. Holds at most three symbols between pieces.
 class tBase64Decoder {
  public:
-  // Wide decodes runs of plain symbols sixteen at a time where the processor
-  // allows it (and a test build is not told otherwise); Narrow always goes a
-  // group at a time. Both give the same bytes.
-  enum tPath { Wide, Narrow };
+  // Wide decodes runs of plain symbols with the widest block decoder the
+  // processor has (and a test build is not told otherwise): AVX2, else SSSE3
+  // (AVX-512 VBMI is not chosen: see Base64.cpp); Narrow always goes a group
+  // at a time. Ssse3, Avx2 and Avx512Vbmi ask for that decoder alone, for
+  // tests and benchmarks, and go as Narrow where the processor lacks it. All
+  // give the same bytes.
+  enum tPath { Wide, Narrow, Ssse3, Avx2, Avx512Vbmi };
   explicit tBase64Decoder(tPath path = Wide);
+  // True when this processor has what the path needs (Wide and Narrow: always).
+  static bool Available(tPath path);
 
   // The room out needs for one piece of length bytes: the most bytes the
   // piece can complete, and a margin for whole-block stores.
@@ -59,6 +64,11 @@ class tBase64Decoder {
   std::size_t Finish(char* out);
   // True when this decoder takes the wide path.
   bool UsesWidePath() const;
+  // The block decoder taken: "avx512vbmi", "avx2", "ssse3" or "portable".
+  const char* PathName() const;
+  // The name of a path's own block decoder, as PathName gives it (Wide and
+  // Narrow: "portable").
+  static const char* NameOf(tPath path);
   // True once a group with "=" in its third or fourth place has ended the text.
   bool Over() const { return over_; }
   // True once a byte other than a symbol, "=" or XML white space was fed

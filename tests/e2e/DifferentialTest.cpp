@@ -4,6 +4,7 @@
 // every extracted byte and every end of walk must agree.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 
 #include "Scenario.h"
@@ -136,9 +137,21 @@ std::string Mutated(std::string text, std::mt19937& gen) {
   return text;
 }
 
+// The base64 path the test build of the plug-in is asked for
+// (FB2PACK_BASE64), when this processor lacks it: that path cannot be tested
+// here.
+std::string AskedPathMissing() {
+  const char* asked = std::getenv("FB2PACK_BASE64");
+  for (auto path : {tBase64Decoder::Ssse3, tBase64Decoder::Avx2, tBase64Decoder::Avx512Vbmi}) {
+    if (asked && std::string(asked) == tBase64Decoder::NameOf(path) && !tBase64Decoder::Available(path)) return asked;
+  }
+  return "";
+}
+
 }  // namespace
 
 TEST(Differential, BulkScanningAgreesWithTheByteByByteWalk) {
+  if (const std::string missing = AskedPathMissing(); !missing.empty()) GTEST_SKIP() << "no " << missing << " here";
   ScratchDir dir;
   std::mt19937 gen(20261208);
   for (int round = 0; round < 60; ++round) {
@@ -159,6 +172,7 @@ TEST(Differential, BulkScanningAgreesWithTheByteByByteWalk) {
 }
 
 TEST(Differential, StartTagsAndContentEndsAtEveryOffsetOfAWindowBoundary) {
+  if (const std::string missing = AskedPathMissing(); !missing.empty()) GTEST_SKIP() << "no " << missing << " here";
   ScratchDir dir;
   for (std::size_t shift = 0; shift < 12; ++shift) {
     std::string text = std::string(32768 - 10 + shift, 'x') + "<binary id=\"a\">TWFu</binary>" +
