@@ -40,11 +40,8 @@ tCoverEdit CoverEdits(const tCoverPlace& place, const std::string& writtenId,
   edits.clear();
   if (place.TitleInfos == 0) return tCoverEdit::NoTitleInfo;
   if (place.TitleInfos > 1 || !place.TitleInfoEnds || place.CoverPages > 1) return tCoverEdit::Unclear;
-  // The id as the book writes it, made to stand in a value: "<" and ">",
-  // which a broken id can hold, as references that read the same.
-  std::string id;
-  for (char c : DoubleQuotedId(writtenId)) id += c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
-  const std::string value = "\"#" + id + "\"";
+  // The id as the book writes it, made to stand in a value.
+  const std::string value = "\"#" + DoubleQuotedId(writtenId) + "\"";
   if (place.CoverPage.Found && place.HasImage && place.HrefFrom != tCoverPlace::npos) {
     edits.push_back({place.HrefFrom, place.HrefTo, value});
     return tCoverEdit::Done;

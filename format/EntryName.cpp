@@ -134,7 +134,14 @@ std::string IdInUtf8(const std::string& id, tCharset charset) {
 std::string DoubleQuotedId(const std::string& id) {
   std::string out;
   out.reserve(id.size());
-  for (char c : id) out += c == '"' ? std::string("&quot;") : std::string(1, c);
+  for (char c : id) {
+    switch (c) {
+      case '"': out += "&quot;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c;
+    }
+  }
   return out;
 }
 

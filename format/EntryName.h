@@ -68,6 +68,8 @@ bool WrittenIdOf(const std::u32string& points, std::string& id);
 std::string EscapeId(const std::string& id);
 
 // An id as the book wrote it (references and all), made to stand between
-// double quotes: a '"', which only a value the book quoted with ' can hold,
-// becomes "&quot;", which reads the same.
+// double quotes in a start tag: a '"' (which only a value the book quoted
+// with ' can hold) becomes "&quot;", and '<' and '>' "&lt;" and "&gt;", which
+// read the same; a '>' would end the tag (a tag that ends inside a quoted
+// value keeps its last '>' in that value).
 std::string DoubleQuotedId(const std::string& id);

@@ -186,6 +186,21 @@ TEST(Pack, AFileTakesThePlaceAndIdOfTheElementListedUnderItsName) {
 }
 
 #ifndef _WIN32
+// A start tag that ends inside a quoted value keeps its '>' in that value
+// (found by fuzzing): the id written back must not end the new tag there.
+TEST(Pack, AnIdThatHoldsTheTagsEndIsWrittenBackWhole) {
+  ScratchDir dir;
+  std::string book = dir.File("b.fb2");
+  Spit(book, kHead + "<binary id=r\x01t=\"s>T0xE</binary>" + kTail);
+  ASSERT_EQ(api::Names(book), (std::vector<std::string>{"r_t=\"s>"}));
+  Spit(dir.File("r_t=\"s>"), "M");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"r_t=\"s>"}), 0);
+  EXPECT_NE(Slurp(book).find("<binary id=\"r\x01t=&quot;s&gt;\" content-type="), std::string::npos);
+  EXPECT_EQ(api::Names(book), (std::vector<std::string>{"r_t=\"s>"}));
+}
+#endif
+
+#ifndef _WIN32
 TEST(Pack, AFileListedNowhereReplacesNothingWhateverItsNameWouldBeShownAs) {
   ScratchDir dir;
   std::string book = dir.File("b.fb2");
