@@ -17,6 +17,15 @@ using tBlockDecoder = std::size_t (*)(const unsigned char* in, std::size_t n, un
 std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out);
 
 #ifdef FB2PACK_X86_BASE64
+// For the block decoders' functions: 32-bit builds keep the stack only 4-
+// (Windows) or 16-byte aligned, and the vectors the compiler spills there
+// must be aligned to their width, so such a function realigns it.
+#if defined(__i386__)
+#define FB2PACK_ALIGN_STACK __attribute__((force_align_arg_pointer))
+#else
+#define FB2PACK_ALIGN_STACK
+#endif
+
 // Each null when the processor lacks what it needs.
 // Sixteen symbols at a time with SSSE3 (x86/Base64Ssse3.cpp).
 tBlockDecoder Ssse3BlockDecoder();

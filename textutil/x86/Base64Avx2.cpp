@@ -19,14 +19,6 @@
 
 namespace {
 
-// 32-bit builds keep the stack only 4- or 16-byte aligned, and vector values
-// the compiler spills there must be 32-byte aligned.
-#if defined(__i386__)
-#define FB2PACK_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define FB2PACK_ALIGN_STACK
-#endif
-
 __attribute__((target("avx2"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const unsigned char* in, std::size_t n,
                                                                            unsigned char* out) {
   const __m256i lowClass =

@@ -22,14 +22,6 @@
 
 namespace {
 
-// 32-bit builds keep the stack only 4- or 16-byte aligned, and vector values
-// the compiler spills there must be 64-byte aligned.
-#if defined(__i386__)
-#define FB2PACK_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define FB2PACK_ALIGN_STACK
-#endif
-
 // The value of each of the 128 ASCII bytes, or 0x80 for one that is no
 // plain symbol.
 struct tValues {

@@ -28,14 +28,6 @@
 
 namespace {
 
-// 32-bit Windows keeps the stack only 4-byte aligned, and vector values the
-// compiler spills there must be 16-byte aligned.
-#if defined(__i386__)
-#define FB2PACK_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define FB2PACK_ALIGN_STACK
-#endif
-
 __attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(const unsigned char* in, std::size_t n,
                                                                              unsigned char* out) {
   const __m128i lowClass =
