@@ -6,13 +6,18 @@
 #include "textutil/Replacement.h"
 #include "textutil/StrUtil.h"
 
-tFileWrite::tFileWrite(const std::string& name)
-    : Replacement(std::make_unique<tReplacement>(name, tReplacement::Extraction)) {
+tFileWrite::tFileWrite(const std::string& name, tWriteBuffers* reused)
+    : Replacement(std::make_unique<tReplacement>(name, tReplacement::Extraction)),
+      Own(reused ? nullptr : std::make_unique<tWriteBuffers>()),
+      Space(reused ? *reused : *Own) {
   Handle = Replacement->Create() ? Replacement->Handle() : platform::InvalidHandle;
   Status = Handle == platform::InvalidHandle ? -1 : 0;
+  if (!Space.Buffers[0]) Space.Buffers[0] = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+  Buffer = Space.Buffers[0].get();
 }
 
-tFileWrite::~tFileWrite() { Flush(); }
+// The write under way ends before the file it writes is closed.
+tFileWrite::~tFileWrite() { Settle(); }
 
 void tFileWrite::PutBytes(const char* bytes, std::size_t length) {
   const char* p = bytes;
@@ -22,23 +27,41 @@ void tFileWrite::PutBytes(const char* bytes, std::size_t length) {
     std::size_t n = kBufferSize - Count;
     if (n > left) n = left;
     std::memcpy(Buffer + Count, p, n);
-    Count = static_cast<std::uint16_t>(Count + n);
+    Count = static_cast<std::uint32_t>(Count + n);
     p += n;
     left -= n;
   }
 }
 
+void tFileWrite::Settle() {
+  if (Handed > 0 && Space.Behind.Wait() != Handed) WriteFailed = true;
+  Handed = 0;
+}
+
 void tFileWrite::Flush() {
-  if (Handle != platform::InvalidHandle) {
-    if (platform::Write(Handle, Buffer, Count) != Count) WriteFailed = true;
-  } else if (Count > 0) {
+  Settle();
+  if (Handle == platform::InvalidHandle || WriteFailed) {
+    // Nothing more is written once a write has failed: the file is not kept.
+    WriteFailed = true;
+  } else if (Space.Behind.Start(Handle, Buffer, Count)) {
+    Handed = Count;
+    const int other = Buffer == Space.Buffers[0].get() ? 1 : 0;
+    if (!Space.Buffers[other]) Space.Buffers[other] = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+    Buffer = Space.Buffers[other].get();
+  } else if (platform::Write(Handle, Buffer, Count) != Count) {
     WriteFailed = true;
   }
   Count = 0;
 }
 
 tFileWrite::tCommit tFileWrite::Commit() {
-  Flush();
+  // The last, partial buffer is written here, without the thread: an entry
+  // that fits one buffer never starts it.
+  Settle();
+  if (Count > 0 &&
+      (Handle == platform::InvalidHandle || WriteFailed || platform::Write(Handle, Buffer, Count) != Count))
+    WriteFailed = true;
+  Count = 0;
   const bool written = Handle != platform::InvalidHandle && !WriteFailed;
   Handle = platform::InvalidHandle;  // the replacement closes its own file
   if (!written) return NotWritten;

@@ -30,38 +30,62 @@ class tCharHandler {
   }
 };
 
-// Writes an extracted entry: through a 32768-byte buffer inside the object
-// into a new file beside the named one, which takes that file's place only
-// at Commit, so a failure never leaves a half-written file where a good one
-// stood.
+// What one extraction after another reuses: two buffers and the thread that
+// writes them. The archive handle keeps one for all its entries, so a book
+// of many entries neither maps fresh memory nor starts a thread for each.
+struct tWriteBuffers {
+  static constexpr std::uint32_t kSize = 262144;
+  std::unique_ptr<std::uint8_t[]> Buffers[2];
+  platform::WriteBehind Behind;
+};
+
+// Writes an extracted entry into a new file beside the named one, which
+// takes that file's place only at Commit, so a failure never leaves a
+// half-written file where a good one stood. Bytes gather in one of two
+// buffers; a full one is written on a thread of its own while the other
+// fills, so an entry longer than a buffer is decoded and written at once.
 class tFileWrite final : public tCharHandler {
  public:
-  static constexpr std::uint32_t kBufferSize = 32768;
+  static constexpr std::uint32_t kBufferSize = tWriteBuffers::kSize;
 
   platform::FileHandle Handle = platform::InvalidHandle;
-  std::uint8_t Buffer[kBufferSize];
-  std::uint16_t Count = 0;
   bool WriteFailed = false;  // a write failed or stopped short
 
-  explicit tFileWrite(const std::string& name);
+  // With reused, the buffers and thread are those; else its own.
+  explicit tFileWrite(const std::string& name, tWriteBuffers* reused = nullptr);
   ~tFileWrite() override;
 
   void Put(std::uint8_t c) override {
     if (Count >= kBufferSize) Flush();
     Buffer[Count++] = c;
   }
-  // The same bytes and the same writes as Put byte by byte, without the
-  // per-byte call.
+  // The same bytes as Put byte by byte, without the per-byte call.
   void PutString(const std::string& s) { PutBytes(s.data(), s.size()); }
   void PutBytes(const char* bytes, std::size_t length);
-  void Flush();
+  // Room for n more bytes (at most a buffer's size) in the buffer, to be put
+  // there directly, then counted by Took.
+  char* Room(std::size_t n) {
+    if (kBufferSize - Count < n) Flush();
+    return reinterpret_cast<char*>(Buffer + Count);
+  }
+  void Took(std::size_t n) { Count += static_cast<std::uint32_t>(n); }
   enum tCommit { Committed, NotWritten, NotPlaced };
-  // Flushes, closes and puts the new file in place. On failure the target
-  // keeps its old content and the new file is removed.
+  // Writes what is left, closes and puts the new file in place. On failure
+  // the target keeps its old content and the new file is removed.
   tCommit Commit();
 
  private:
+  // Hands the filled buffer on to be written and takes the other.
+  void Flush();
+  // Waits for the write under way and notes how it went.
+  void Settle();
+
   std::unique_ptr<tReplacement> Replacement;  // the replacing form's new file
+  std::unique_ptr<tWriteBuffers> Own;
+  tWriteBuffers& Space;
+  std::uint8_t* Buffer = nullptr;  // the one being filled
+  std::uint32_t Count = 0;
+  std::size_t Handed = 0;  // bytes of the write under way
 };
 
 // Reads one markup tag and collects its name and attributes. Attributes holds

@@ -83,12 +83,23 @@ void BM_ElementWalk(benchmark::State& state) {
 }
 BENCHMARK(BM_ElementWalk)->Arg(1 << 26);
 
+// Counts what is decoded, into one room.
+class tCountSink final : public tContentSink {
+ public:
+  char* Room() override { return room_.data(); }
+  void Took(std::size_t n) override { Decoded += n; }
+  std::size_t Decoded = 0;
+
+ private:
+  std::vector<char> room_ = std::vector<char>(kMaxPiece);
+};
+
 // Extraction without its writes: the walk, and every entry's content decoded.
 void BM_ExtractionLoop(benchmark::State& state) {
   WalkEntries(state, [](tBookRead& book, const tStartTag& tag) {
-    std::size_t decoded = 0;
-    ReadEntryContent(book, tag.ClosesItself, [&](const char*, std::size_t n) { decoded += n; });
-    return decoded;
+    tCountSink sink;
+    ReadEntryContent(book, tag.ClosesItself, sink);
+    return sink.Decoded;
   });
 }
 BENCHMARK(BM_ExtractionLoop)->Arg(1 << 26);
@@ -121,7 +132,7 @@ void BM_GetTagPut(benchmark::State& state) {
 }
 BENCHMARK(BM_GetTagPut);
 
-// Extraction's way: a window at a time into a reused buffer, on each path
+// Extraction's way: a piece at a time into a reused buffer, on each path
 // and on the one extraction takes ("wide"), in symbols per second.
 void BM_DecoderFeed(benchmark::State& state) {
   const tBase64Decoder::tPath paths[] = {tBase64Decoder::Narrow, tBase64Decoder::Ssse3, tBase64Decoder::Avx2,
@@ -132,12 +143,12 @@ void BM_DecoderFeed(benchmark::State& state) {
     return;
   }
   std::string text = EncodeBase64(Random(1 << 22));
-  constexpr std::size_t kWindow = 32768;
-  std::vector<char> out(tBase64Decoder::MaxOutput(kWindow));
+  constexpr std::size_t kPiece = tContentSink::kPieceSymbols;
+  std::vector<char> out(tContentSink::kMaxPiece);
   for (auto _ : state) {
     tBase64Decoder decoder(path);
-    for (std::size_t at = 0; at < text.size(); at += kWindow) {
-      benchmark::DoNotOptimize(decoder.Feed(text.data() + at, std::min(kWindow, text.size() - at), out.data()));
+    for (std::size_t at = 0; at < text.size(); at += kPiece) {
+      benchmark::DoNotOptimize(decoder.Feed(text.data() + at, std::min(kPiece, text.size() - at), out.data()));
     }
   }
   const std::string name = tBase64Decoder(path).PathName();

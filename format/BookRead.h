@@ -17,5 +17,5 @@ class tBookRead : public tDiskRead {
   const tCharset Charset;
 
  private:
-  tCharset Declared() const { return DeclaredCharset(reinterpret_cast<const char*>(Window), WindowLength); }
+  tCharset Declared() const { return DeclaredCharset(reinterpret_cast<const char*>(Window.get()), WindowLength); }
 };

@@ -1,5 +1,6 @@
 #include "format/EntryContent.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -22,8 +23,11 @@ bool StartsHere(tDiskRead& book, std::string_view text) {
 
 }  // namespace
 
-tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself,
-                             const std::function<void(const char*, std::size_t)>& put) {
+void tHeadSink::Took(std::size_t n) {
+  if (Head.size() < keep_) Head.append(room_.data(), std::min(n, keep_ - Head.size()));
+}
+
+tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself, tContentSink& sink) {
   tContentEnd end;
   while (!book.Eof && book.Ch != kTagEnd) book.Next();
   // A book that ends before its content does (inside the start tag, or with
@@ -31,16 +35,17 @@ tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself,
   end.Cut = book.Eof;
   book.Next();
   tBase64Decoder decoder;
-  std::vector<char> decoded(tBase64Decoder::MaxOutput(tDiskRead::kWindowSize));
   bool ended = false;
   while (!book.Eof) {
     const std::uint32_t span = book.SpanTo(kContentEnd, ended);
-    put(decoded.data(), decoder.Feed(reinterpret_cast<const char*>(book.Here()), span, decoded.data()));
+    for (std::uint32_t at = 0; at < span; at += tContentSink::kPieceSymbols) {
+      const std::uint32_t piece = std::min(span - at, tContentSink::kPieceSymbols);
+      sink.Took(decoder.Feed(reinterpret_cast<const char*>(book.Here()) + at, piece, sink.Room()));
+    }
     book.Skip(span);
     if (ended) break;
   }
-  char tail[2];
-  put(tail, decoder.Finish(tail));
+  sink.Took(decoder.Finish(sink.Room()));
   end.Cut = end.Cut || !ended;
   end.Stray = ended && !closesItself && !StartsHere(book, kBinaryEndStart);
   end.Foreign = decoder.SawForeign();

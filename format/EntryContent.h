@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
+#include <string>
+#include <vector>
 
 #include "reader/SeqRead.h"
+#include "textutil/Base64.h"
 
 // How the reading of a content ended.
 struct tContentEnd {
@@ -17,12 +19,41 @@ struct tContentEnd {
   bool Damaged() const { return Stray || Foreign || AfterEnd || Lone; }
 };
 
+// Where an entry's decoded bytes go: they are decoded straight into the room
+// the sink gives, so a writer's buffer needs no copy.
+class tContentSink {
+ public:
+  // Symbols decoded at a time, and the most bytes they give.
+  static constexpr std::uint32_t kPieceSymbols = 65536;
+  static constexpr std::size_t kMaxPiece = tBase64Decoder::MaxOutput(kPieceSymbols);
+  // Room for kMaxPiece bytes, kept until Took.
+  virtual char* Room() = 0;
+  // The first n bytes of that room were decoded, in order after the last.
+  virtual void Took(std::size_t n) = 0;
+
+ protected:
+  ~tContentSink() = default;
+};
+
+// A sink that keeps only the first bytes of an entry; Head is taken (and
+// emptied) before the next.
+class tHeadSink final : public tContentSink {
+ public:
+  explicit tHeadSink(std::size_t keep) : keep_(keep) {}
+  char* Room() override { return room_.data(); }
+  void Took(std::size_t n) override;
+  std::string Head;
+
+ private:
+  std::size_t keep_;
+  std::vector<char> room_ = std::vector<char>(kMaxPiece);
+};
+
 // Reads the content of the entry whose start tag the reader stands in (on
 // or before its ">"): whatever follows the tag up to the next '<', decoded a
-// window at a time, so that an entry of any size needs no more memory than
-// one window's bytes; put takes the decoded bytes in order. The content of an
-// element that closes itself is the text after it, read as it always was;
-// that of one with an end tag must stop at that tag. The reader is left on
-// the '<' that ended the content.
-tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself,
-                             const std::function<void(const char*, std::size_t)>& put);
+// piece at a time, so that an entry of any size needs no more memory than
+// one window's bytes; the sink takes the decoded bytes in order. The content
+// of an element that closes itself is the text after it, read as it always
+// was; that of one with an end tag must stop at that tag. The reader is left
+// on the '<' that ended the content.
+tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself, tContentSink& sink);

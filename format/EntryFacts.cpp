@@ -1,8 +1,6 @@
 #include "format/EntryFacts.h"
 
 #include "format/BookRead.h"
-#include "format/ElementScan.h"
-#include "format/EntryName.h"
 #include "format/StartTag.h"
 
 namespace {
@@ -10,22 +8,16 @@ namespace {
 constexpr std::size_t kHeadBytes = 4096;
 }  // namespace
 
-bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out) {
+bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs) {
   out.clear();
-  tBookRead book(path);
-  if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
-  tElementScan scan(book);
-  tEntryNames names;
-  tStartTag tag;
-  std::string name;
+  tHeadSink head(kHeadBytes);
   // As the listing walks when it extracts: the next search starts where the
   // last content ended.
-  while (NextListed(scan, book.Charset, names, tag, name)) {
+  return ReadBookReferences(path, refs, [&](tBookRead& book, const tStartTag& tag, const std::string& name) {
     tEntryFacts facts{name, tag.ContentType, {}, {}};
-    facts.End = ReadEntryContent(book, tag.ClosesItself, [&](const char* bytes, std::size_t n) {
-      if (facts.Head.size() < kHeadBytes) facts.Head.append(bytes, std::min(n, kHeadBytes - facts.Head.size()));
-    });
+    facts.End = ReadEntryContent(book, tag.ClosesItself, head);
+    facts.Head.swap(head.Head);
+    head.Head.clear();
     out.push_back(std::move(facts));
-  }
-  return !book.ShortRead;
+  });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/EntryContent.h"
+#include "format/References.h"
 
 struct tEntryFacts {
   std::string Name;         // as the listing names it
@@ -16,6 +17,7 @@ struct tEntryFacts {
   tContentEnd End;
 };
 
-// Reads every entry of the book at path, decoding each as extraction does;
-// false when the book cannot be read.
-bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out);
+// Reads every entry of the book at path, decoding each as extraction does,
+// and, in the same pass, what its text refers to; false when the book cannot
+// be read.
+bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs);

@@ -324,20 +324,39 @@ void tReferenceScan::EndTagEnds(std::uint64_t at) {
   if (name == "coverpage" && coverpage_ > 0) --coverpage_;
 }
 
-bool ReadBookReferences(const std::string& path, tBookReferences& out) {
+namespace {
+
+// Feeds the reference scan every byte of the book as the walk reads it.
+class tScanWatch final : public tDiskRead::tWatcher {
+ public:
+  explicit tScanWatch(tReferenceScan& scan) : scan_(scan) {}
+  void Saw(const std::uint8_t* bytes, std::uint32_t n) override { scan_.Feed(reinterpret_cast<const char*>(bytes), n); }
+
+ private:
+  tReferenceScan& scan_;
+};
+
+}  // namespace
+
+bool ReadBookReferences(const std::string& path, tBookReferences& out,
+                        const std::function<void(tBookRead&, const tStartTag&, const std::string&)>& each) {
   out = {};
   tBookRead book(path);
   if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
   const tCharset charset = book.Charset;
-  // The elements, named as the listing names them.
+  tReferenceScan references(charset);
+  tScanWatch watch(references);
+  book.Watch(watch);
+  // The elements, named as the listing names them; the references ride along.
   tElementScan scan(book);
   tEntryNames names;
   tStartTag tag;
   std::string name;
-  while (NextListed(scan, charset, names, tag, name)) out.Elements.push_back({name, IdInUtf8(tag.Id, charset)});
-  // The references, in one more pass over the whole book.
-  tReferenceScan references(charset);
-  references.ReadWhole(book);
+  while (NextListed(scan, charset, names, tag, name)) {
+    out.Elements.push_back({name, IdInUtf8(tag.Id, charset)});
+    if (each) each(book, tag, name);
+  }
+  book.WatchToEnd();
   out.Targets = std::move(references.Targets);
   out.HasCover = references.HasCover;
   out.HasSourceCover = references.HasSourceCover;

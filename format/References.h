@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -139,5 +140,11 @@ struct tBookReferences {
   tCoverPlace Place;
 };
 
-// Reads the book at path; false when it cannot be read.
-bool ReadBookReferences(const std::string& path, tBookReferences& out);
+class tBookRead;
+struct tStartTag;
+// Reads the book at path in one pass: its elements, named as the listing
+// names them, and the references of its text. Each element is first shown
+// to each, in book order, with the reader in its start tag (it may read the
+// content, as extraction does). False when the book cannot be read.
+bool ReadBookReferences(const std::string& path, tBookReferences& out,
+                        const std::function<void(tBookRead&, const tStartTag&, const std::string&)>& each = nullptr);

@@ -468,7 +468,8 @@ int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& b
   const std::string path = PluginPath(book, unusable);
   if (path.empty()) return tell.Fail(unusable);
   std::vector<tEntryFacts> entries;
-  if (!fb2pack::InspectBook(path, entries)) return tell.Fail(book + ": cannot be read to its end");
+  tBookReferences refs;
+  if (!fb2pack::InspectBook(path, entries, refs)) return tell.Fail(book + ": cannot be read to its end");
   if (entries.empty() && CheckBook(plugin, tell, book, false) != 0) return 1;
   std::string out;
   std::size_t damaged = 0;
@@ -481,14 +482,11 @@ int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& b
       out += book + ": " + FromPlugin(e.Name) + ": " + kind + "\n";
     }
   }
-  tBookReferences refs;
-  if (fb2pack::ReadBookReferences(path, refs)) {
-    for (const auto& e : refs.Elements) ids.insert(e.Id);
-    std::set<std::string> told;
-    for (const std::string& target : refs.Targets) {
-      if (ids.count(target) == 0 && told.insert(target).second) {
-        out += book + ": the text shows #" + target + ", which no image has\n";
-      }
+  for (const auto& e : refs.Elements) ids.insert(e.Id);
+  std::set<std::string> told;
+  for (const std::string& target : refs.Targets) {
+    if (ids.count(target) == 0 && told.insert(target).second) {
+      out += book + ": the text shows #" + target + ", which no image has\n";
     }
   }
   const std::string count = std::to_string(entries.size()) + (entries.size() == 1 ? " image" : " images");

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-std::size_t RealRead(FileHandle h, void* buffer, std::size_t count);
+std::size_t RealReadAt(FileHandle h, std::uint64_t offset, void* buffer, std::size_t count);
 std::size_t RealWrite(FileHandle h, const void* buffer, std::size_t count);
 bool RealSync(FileHandle h);
 std::uint64_t RealCopyRange(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to, CopyWay way);
@@ -30,12 +30,12 @@ Counters& State() {
 
 }  // namespace
 
-std::size_t Read(FileHandle h, void* buffer, std::size_t count) {
+std::size_t ReadAt(FileHandle h, std::uint64_t offset, void* buffer, std::size_t count) {
   Counters& s = State();
   ++s.reads;
   if (s.reads == s.plan.FailReadAt) return 0;
   if (s.reads == s.plan.ShortReadAt && count > 1) count /= 2;
-  return RealRead(h, buffer, count);
+  return RealReadAt(h, offset, buffer, count);
 }
 
 std::size_t Write(FileHandle h, const void* buffer, std::size_t count) {

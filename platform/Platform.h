@@ -39,11 +39,10 @@ FileHandle OpenRead(const std::string& name);
 // Length of an open file; false when it cannot be taken.
 bool FileSize(FileHandle h, std::uint64_t& size);
 
-// Places the file position at pos bytes from the start.
-bool SeekTo(FileHandle h, std::uint64_t pos);
-
-// Reads up to count bytes at the file position; the number read, 0 on failure.
-std::size_t Read(FileHandle h, void* buffer, std::size_t count);
+// Reads up to count bytes from offset bytes into the file; the number read,
+// 0 on failure. Reads never depend on the file position (which Windows moves
+// and a copy of ranges may move too), so a reader needs no seek.
+std::size_t ReadAt(FileHandle h, std::uint64_t offset, void* buffer, std::size_t count);
 // Writes count bytes at the file position; the number written.
 std::size_t Write(FileHandle h, const void* buffer, std::size_t count);
 
@@ -55,6 +54,45 @@ enum class CopyWay { Any, KernelOnly, BufferOnly };
 // the bytes go from file to file in the kernel, never through this process.
 std::uint64_t CopyRange(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to,
                         CopyWay way = CopyWay::Any);
+
+// Writes on a thread of its own, one buffer at a time, while the caller
+// fills the next: a long extraction decodes on one processor while the
+// system copies what was decoded on another. The thread starts with the
+// first write and ends with the object. (Test builds with the fault seam
+// write at Start, on the caller's thread, so that the plan counts calls in
+// the order they are made.)
+class WriteBehind {
+ public:
+  WriteBehind();
+  ~WriteBehind();  // waits for the write under way
+  WriteBehind(const WriteBehind&) = delete;
+  WriteBehind& operator=(const WriteBehind&) = delete;
+  // Starts Write(h, buffer, count); the bytes must stay as they are until
+  // Wait returns, and only one write is under way at a time (Wait for the
+  // last one first). False, and nothing started, when no thread can be had:
+  // the caller writes them itself.
+  bool Start(FileHandle h, const void* buffer, std::size_t count);
+  // Waits for the write started last; what Write returned (0 when none is
+  // under way).
+  std::size_t Wait();
+
+ private:
+  void Make() { written_ = Write(handle_, buffer_, count_); }
+  // Each side of the platform layer gives the thread: Launch starts it
+  // (false when none can be had), Hand gives it the write to make, Await
+  // waits until it is made, Land ends it and frees worker_, which it alone
+  // owns.
+  bool Launch();
+  void Hand();
+  void Await();
+  void Land();
+  struct Worker;
+  Worker* worker_ = nullptr;
+  FileHandle handle_ = InvalidHandle;
+  const void* buffer_ = nullptr;
+  std::size_t count_ = 0, written_ = 0;
+  bool busy_ = false;
+};
 
 // Makes the written bytes durable before a file is put in another's place.
 bool Sync(FileHandle h);

@@ -13,6 +13,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <semaphore>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -106,17 +110,12 @@ FileHandle OpenRead(const std::string& name) {
 
 bool FileSize(FileHandle h, std::uint64_t& size) { return SizeOf(h, size); }
 
-bool SeekTo(FileHandle h, std::uint64_t pos) {
-  if (h == InvalidHandle || pos > static_cast<std::uint64_t>(INT64_MAX)) return false;
-  return ::lseek(Fd(h), static_cast<off_t>(pos), SEEK_SET) >= 0;
-}
-
-std::size_t FB2PACK_SEAM(Read)(FileHandle h, void* buffer, std::size_t count) {
-  if (h == InvalidHandle) return 0;
+std::size_t FB2PACK_SEAM(ReadAt)(FileHandle h, std::uint64_t offset, void* buffer, std::size_t count) {
+  if (h == InvalidHandle || offset > static_cast<std::uint64_t>(INT64_MAX) - count) return 0;
   auto* p = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    ssize_t n = ::read(Fd(h), p + done, count - done);
+    ssize_t n = ::pread(Fd(h), p + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
@@ -135,6 +134,43 @@ std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t co
     done += static_cast<std::size_t>(n);
   }
   return done;
+}
+
+struct WriteBehind::Worker {
+  std::binary_semaphore ready{0}, done{0};
+  bool quit = false;
+  std::thread thread;
+};
+
+bool WriteBehind::Launch() {
+  auto worker = std::make_unique<Worker>();
+  try {
+    worker->thread = std::thread([this, w = worker.get()] {
+      for (;;) {
+        w->ready.acquire();
+        if (w->quit) return;
+        Make();
+        w->done.release();
+      }
+    });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  worker_ = worker.release();
+  return true;
+}
+
+void WriteBehind::Hand() { worker_->ready.release(); }
+
+void WriteBehind::Await() { worker_->done.acquire(); }
+
+void WriteBehind::Land() {
+  if (worker_ == nullptr) return;
+  worker_->quit = true;
+  worker_->ready.release();
+  worker_->thread.join();
+  delete worker_;
+  worker_ = nullptr;
 }
 
 bool FB2PACK_SEAM(Sync)(FileHandle h) { return h != InvalidHandle && ::fsync(Fd(h)) == 0; }

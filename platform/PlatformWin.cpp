@@ -5,6 +5,7 @@
 #endif
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,19 +94,17 @@ bool FileSize(FileHandle h, std::uint64_t& size) {
   return true;
 }
 
-bool SeekTo(FileHandle h, std::uint64_t pos) {
-  LONG high = static_cast<LONG>(pos >> 32);
-  DWORD low = SetFilePointer(H(h), static_cast<LONG>(pos & 0xFFFFFFFFu), &high, FILE_BEGIN);
-  return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
-}
-
-std::size_t FB2PACK_SEAM(Read)(FileHandle h, void* buffer, std::size_t count) {
+std::size_t FB2PACK_SEAM(ReadAt)(FileHandle h, std::uint64_t offset, void* buffer, std::size_t count) {
   auto* p = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
     DWORD want = static_cast<DWORD>(count - done < kMaxIo ? count - done : kMaxIo);
+    // An offset given with the call: what reads it never seeks.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + done);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
     DWORD got = 0;
-    if (!ReadFile(H(h), p + done, want, &got, nullptr) || got == 0) break;
+    if (!ReadFile(H(h), p + done, want, &got, &at) || got == 0) break;
     done += got;
   }
   return done;
@@ -126,7 +125,7 @@ std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t co
 
 std::uint64_t FB2PACK_SEAM(CopyRange)(FileHandle from, std::uint64_t offset, std::uint64_t count, FileHandle to,
                                       CopyWay) {
-  // Through a fixed buffer: reads at an offset leave from's position alone.
+  // Through a fixed buffer, read at offsets: from's position is not relied on.
   std::vector<char> buffer(1 << 20);
   std::uint64_t done = 0;
   while (done < count) {
@@ -143,6 +142,54 @@ std::uint64_t FB2PACK_SEAM(CopyRange)(FileHandle from, std::uint64_t offset, std
     if (written < got) return done;
   }
   return done;
+}
+
+// Two events hand a write over and back; each also orders the memory the
+// other thread reads.
+struct WriteBehind::Worker {
+  WriteBehind* owner = nullptr;
+  HANDLE ready = nullptr, done = nullptr, thread = nullptr;
+  bool quit = false;
+
+  static DWORD WINAPI Run(void* self) {
+    Worker& w = *static_cast<Worker*>(self);
+    for (;;) {
+      WaitForSingleObject(w.ready, INFINITE);
+      if (w.quit) return 0;
+      w.owner->Make();
+      SetEvent(w.done);
+    }
+  }
+  ~Worker() {
+    if (ready) CloseHandle(ready);
+    if (done) CloseHandle(done);
+  }
+};
+
+bool WriteBehind::Launch() {
+  auto worker = std::make_unique<Worker>();
+  worker->owner = this;
+  worker->ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  worker->done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!worker->ready || !worker->done) return false;
+  worker->thread = CreateThread(nullptr, 0, &Worker::Run, worker.get(), 0, nullptr);
+  if (!worker->thread) return false;
+  worker_ = worker.release();
+  return true;
+}
+
+void WriteBehind::Hand() { SetEvent(worker_->ready); }
+
+void WriteBehind::Await() { WaitForSingleObject(worker_->done, INFINITE); }
+
+void WriteBehind::Land() {
+  if (worker_ == nullptr) return;
+  worker_->quit = true;
+  SetEvent(worker_->ready);
+  WaitForSingleObject(worker_->thread, INFINITE);
+  CloseHandle(worker_->thread);
+  delete worker_;
+  worker_ = nullptr;
 }
 
 bool FB2PACK_SEAM(Sync)(FileHandle h) { return FlushFileBuffers(H(h)) != 0; }

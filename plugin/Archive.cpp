@@ -21,7 +21,7 @@ bool IsBook(const char* fileName) {
   platform::FileHandle h = platform::OpenRead(fileName);
   if (h == platform::InvalidHandle) return false;
   char head[kHeadSize];
-  std::size_t got = platform::Read(h, head, sizeof head);
+  std::size_t got = platform::ReadAt(h, 0, head, sizeof head);
   platform::Close(h);
   return HeadIsBook(std::string_view(head, got));
 }

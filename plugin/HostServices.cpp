@@ -35,9 +35,9 @@ tImageKind SniffImage(std::string_view head) {
   return {kind.Label, kind.ContentType};
 }
 
-bool ReadBookReferences(const std::string& path, tBookReferences& out) {
-  ::tBookReferences refs;
-  const bool read = ::ReadBookReferences(path, refs);
+namespace {
+
+void Give(::tBookReferences& refs, tBookReferences& out) {
   out = {};
   for (auto& e : refs.Elements) out.Elements.push_back({std::move(e.Name), std::move(e.Id)});
   out.Targets = std::move(refs.Targets);
@@ -45,18 +45,28 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out) {
   out.HasSourceCover = refs.HasSourceCover;
   out.Cover = std::move(refs.Cover);
   out.SourceCover = std::move(refs.SourceCover);
+}
+
+}  // namespace
+
+bool ReadBookReferences(const std::string& path, tBookReferences& out) {
+  ::tBookReferences refs;
+  const bool read = ::ReadBookReferences(path, refs);
+  Give(refs, out);
   return read;
 }
 
-bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out) {
+bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs) {
   std::vector<::tEntryFacts> entries;
-  const bool read = ::InspectBook(path, entries);
+  ::tBookReferences read;
+  const bool whole = ::InspectBook(path, entries, read);
+  Give(read, refs);
   out.clear();
   for (auto& e : entries) {
     out.push_back({std::move(e.Name), std::move(e.ContentType), std::move(e.Head), e.End.Cut, e.End.Stray,
                    e.End.Foreign, e.End.AfterEnd, e.End.Lone});
   }
-  return read;
+  return whole;
 }
 
 }  // namespace fb2pack

@@ -24,6 +24,17 @@ void CopyName(char (&field)[kHeaderNameSize], const std::string& value) {
   field[n] = '\0';
 }
 
+// Decodes straight into the writer's buffer.
+class tToFile final : public tContentSink {
+ public:
+  explicit tToFile(tFileWrite& writer) : writer_(writer) {}
+  char* Room() override { return writer_.Room(kMaxPiece); }
+  void Took(std::size_t n) override { writer_.Took(n); }
+
+ private:
+  tFileWrite& writer_;
+};
+
 }  // namespace
 
 int ReadNextHeader(tBook& book, tHeaderData& header) {
@@ -43,10 +54,9 @@ int ProcessEntry(tBook& book, int operation, const char* destPath, const char* d
   std::string dest = std::string(destPath ? destPath : "") + (destName ? destName : "");
   // The destination is replaced, never appended to, and only once the whole
   // entry has been written.
-  tFileWrite writer(dest);
-  const tContentEnd end = ReadEntryContent(book, book.EntryClosesItself, [&](const char* bytes, std::size_t n) {
-    if (writer.Status == 0) writer.PutBytes(bytes, n);
-  });
+  tFileWrite writer(dest, &book.Writes);
+  tToFile sink(writer);
+  const tContentEnd end = ReadEntryContent(book, book.EntryClosesItself, sink);
   if (writer.Status == -1) return E_ECREATE;
   switch (writer.Commit()) {
     case tFileWrite::Committed: break;

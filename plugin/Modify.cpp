@@ -79,7 +79,7 @@ int HoldBook(tHeldBook& book) {
   const tBookRead& r = *book.Reader;
   if (r.ShortRead) return E_EREAD;
   // The head stands in the first window.
-  const std::string_view head(reinterpret_cast<const char*>(r.Window), r.WindowLength);
+  const std::string_view head(reinterpret_cast<const char*>(r.Window.get()), r.WindowLength);
   return HeadAllowsRewrite(head) ? E_SUCCESS : E_UNKNOWN_FORMAT;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 tDiskRead::tDiskRead(const std::string& name) : FileName(name), Handle(platform::OpenRead(name)) { Measure(); }
 
@@ -37,21 +38,53 @@ void tDiskRead::Refill(std::uint32_t pos) {
   WindowStart = pos;
   if (pos < Size) {
     std::uint32_t want = std::min<std::uint32_t>(Size - pos, kWindowSize);
-    std::size_t got = platform::SeekTo(Handle, pos) ? platform::Read(Handle, Window, want) : 0;
+    std::size_t got = platform::ReadAt(Handle, pos, Window.get(), want);
     ShortRead = ShortRead || got < want;
     if (got > 0) {
       // Only what the read delivered counts: a file cut short under us must
       // not be read as stale window bytes.
-      WindowLength = static_cast<std::uint16_t>(got);
+      WindowLength = static_cast<std::uint32_t>(got);
       Eof = false;
       Ch = Window[0];
+      if (Watcher) ShowUpTo(pos + WindowLength);
       return;
     }
   }
   WindowLength = 0;
   Eof = true;
-  std::memset(Window, 0, sizeof Window);
   Ch = 0;
+}
+
+void tDiskRead::Watch(tWatcher& watcher) {
+  Watcher = &watcher;
+  WatchedTo = 0;
+  if (WindowLength > 0) ShowUpTo(WindowStart + WindowLength);
+}
+
+void tDiskRead::WatchToEnd() {
+  if (Watcher) ShowUpTo(Size);
+}
+
+void tDiskRead::ShowUpTo(std::uint32_t to) {
+  std::vector<std::uint8_t> apart;
+  while (WatchedTo < to) {
+    const std::uint32_t windowEnd = WindowStart + WindowLength;
+    if (WatchedTo >= WindowStart && WatchedTo < windowEnd) {
+      const std::uint32_t end = std::min(to, windowEnd);
+      Watcher->Saw(Window.get() + (WatchedTo - WindowStart), end - WatchedTo);
+      WatchedTo = end;
+      continue;
+    }
+    // Bytes outside the window (stepped over by the walk, or the rest of the
+    // file at the end) are read apart from it.
+    const std::uint32_t stop = WatchedTo < WindowStart ? std::min(to, WindowStart) : to;
+    apart.resize(std::min<std::uint32_t>(stop - WatchedTo, kWindowSize));
+    const std::size_t got = platform::ReadAt(Handle, WatchedTo, apart.data(), apart.size());
+    ShortRead = ShortRead || got < apart.size();
+    if (got == 0) return;
+    Watcher->Saw(apart.data(), static_cast<std::uint32_t>(got));
+    WatchedTo += static_cast<std::uint32_t>(got);
+  }
 }
 
 std::uint32_t tDiskRead::SpanTo(std::uint8_t c, bool& found) const {

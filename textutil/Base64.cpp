@@ -116,9 +116,9 @@ tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
     }
     return DecodeGroups;
   }
-  // AVX-512 VBMI decodes no faster than AVX2 where extraction's windows of
-  // 32 KB are decoded (bench/results), and costs some processors their clock
-  // speed: it is there for the tests and the benchmarks.
+  // AVX-512 VBMI decodes no faster than AVX2 in the pieces extraction
+  // decodes (the README's benchmarks), and costs some processors their
+  // clock speed: it is there for the tests and the benchmarks.
   for (tBase64Decoder::tPath wide : {tBase64Decoder::Avx2, tBase64Decoder::Ssse3}) {
     if (const tBlockDecoder fast = Only(wide)) return fast;
   }

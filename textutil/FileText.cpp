@@ -14,7 +14,7 @@ tLoad LoadFile(const std::string& name, std::uint64_t maxSize, std::string& text
     status = tLoad::TooLarge;
   } else {
     text.resize(static_cast<std::size_t>(size));
-    if (platform::Read(h, text.data(), text.size()) != text.size()) {
+    if (platform::ReadAt(h, 0, text.data(), text.size()) != text.size()) {
       text.clear();
       status = tLoad::ReadFailed;
     }

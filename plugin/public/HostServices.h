@@ -65,8 +65,9 @@ struct tEntryFacts {
   bool AfterEnd = false;    // symbols follow the padding that ended it
   bool Lone = false;        // a single symbol is left over at its end
 };
-// Reads every entry of the book at path; false when it cannot be read.
-bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out);
+// Reads every entry of the book at path and, in the same pass, its elements
+// and references (as ReadBookReferences); false when it cannot be read.
+bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs);
 
 enum class tCoverResult {
   Done,

@@ -114,7 +114,7 @@ std::string Generated(std::mt19937& gen) {
       lines += b64.substr(p, width ? width : b64.size()) + (gen() % 2 ? "\r\n" : "\n ");
     }
     // Now and then a start tag straddles the end of a reader window.
-    std::size_t window = 32768;
+    constexpr std::size_t window = tDiskRead::kWindowSize;
     if (gen() % 3 == 0 && text.size() % window > window - 20)
       text += std::string(window - text.size() % window - gen() % 7, ' ');
     text += "<binary id=\"e" + std::to_string(e) + ".png\" content-type=\"image/png\">" + lines + "</binary>\r\n";
@@ -175,8 +175,9 @@ TEST(Differential, StartTagsAndContentEndsAtEveryOffsetOfAWindowBoundary) {
   if (const std::string missing = AskedPathMissing(); !missing.empty()) GTEST_SKIP() << "no " << missing << " here";
   ScratchDir dir;
   for (std::size_t shift = 0; shift < 12; ++shift) {
-    std::string text = std::string(32768 - 10 + shift, 'x') + "<binary id=\"a\">TWFu</binary>" +
-                       std::string(32768 - 30 + shift, 'y') + "<binary id=\"b\">" + std::string(40, 'Q') + "</binary>";
+    constexpr std::size_t w = tDiskRead::kWindowSize;
+    std::string text = std::string(w - 10 + shift, 'x') + "<binary id=\"a\">TWFu</binary>" +
+                       std::string(w - 30 + shift, 'y') + "<binary id=\"b\">" + std::string(40, 'Q') + "</binary>";
     std::string path = dir.File("b.fb2");
     Spit(path, text);
     for (unsigned seed : {0u, 0xFFFFFFFFu, 0x5555u}) {

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "CharHandlers/CharHandlers.h"
 #include "Scenario.h"
 #include "platform/Faults.h"
+#include "reader/SeqRead.h"
 
 namespace {
 
@@ -29,10 +31,11 @@ class Faults {
   tSetFaultPlan set_ = nullptr;
 };
 
-// A book whose entries span several reader windows.
+// A book whose entries span several reader windows and write buffers.
 std::string BigBook(std::string& first, std::string& second) {
-  first = RandomBytes(100000, 1);
-  second = RandomBytes(50000, 2);
+  static_assert(tFileWrite::kBufferSize <= tDiskRead::kWindowSize);
+  first = RandomBytes(tDiskRead::kWindowSize * 3, 1);
+  second = RandomBytes(tDiskRead::kWindowSize * 3 / 2, 2);
   return kHead + "<binary id=\"first\">" + testfiles::ReferenceBase64(first) + "</binary>\r\n<binary id=\"second\">" +
          testfiles::ReferenceBase64(second) + "</binary>\r\n" + kTail;
 }

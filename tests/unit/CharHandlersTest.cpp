@@ -50,10 +50,11 @@ TEST(FileWrite, PutsTheNewContentInPlaceOnlyAtCommit) {
   Spit(path, std::string(50000, 'o'));
   tFileWrite w(path);
   ASSERT_EQ(w.Status, 0);
-  // Bytes one at a time and in runs, across the buffer's end.
-  const std::string data = RandomBytes(70000, 5);
-  w.PutString(data.substr(0, 40000));
-  for (char c : data.substr(40000)) w.Put(static_cast<std::uint8_t>(c));
+  // Bytes one at a time and in runs, across the ends of both buffers.
+  constexpr std::size_t size = tFileWrite::kBufferSize;
+  const std::string data = RandomBytes(2 * size + 5000, 5);
+  w.PutString(data.substr(0, size + 1000));
+  for (char c : data.substr(size + 1000)) w.Put(static_cast<std::uint8_t>(c));
   EXPECT_EQ(std::filesystem::file_size(path), 50000u) << "the old file is untouched until Commit";
 #ifdef __linux__
   EXPECT_EQ(dir.Count(), 1u) << "the new content goes into an unnamed file beside it";
@@ -71,7 +72,7 @@ TEST(FileWrite, WithoutCommitLeavesTheTargetAndNoLeftovers) {
   Spit(path, "good");
   {
     tFileWrite w(path);
-    w.PutString(RandomBytes(100000, 10));
+    w.PutString(RandomBytes(2 * tFileWrite::kBufferSize + 10, 10));  // a write under way at the end
   }
   EXPECT_EQ(Slurp(path), "good");
   EXPECT_EQ(dir.Count(), 1u);

@@ -40,7 +40,8 @@ TEST(SeqRead, EmptyAndMissingFilesAreAtTheirEndFromTheStart) {
 
 TEST(SeqRead, WalksEveryByteAcrossWindowBoundaries) {
   ScratchDir dir;
-  for (std::size_t size : {1u, 32767u, 32768u, 32769u, 65536u, 100000u}) {
+  constexpr std::size_t w = tDiskRead::kWindowSize;
+  for (std::size_t size : {std::size_t{1}, w - 1, w, w + 1, 2 * w, 2 * w + 1000}) {
     std::string data = RandomBytes(size, static_cast<unsigned>(size));
     Spit(dir.File("f"), data);
     tDiskRead r(dir.File("f"));
@@ -55,7 +56,7 @@ TEST(SeqRead, WalksEveryByteAcrossWindowBoundaries) {
 // Bulk skips land where stepping byte by byte would, across windows.
 TEST(SeqRead, SkipToStopsAtEveryOccurrenceAndNowhereElse) {
   ScratchDir dir;
-  std::string data = RandomBytes(100000, 5);
+  std::string data = RandomBytes(2 * tDiskRead::kWindowSize + 1000, 5);
   Spit(dir.File("f"), data);
   tDiskRead r(dir.File("f"));
   std::vector<std::uint32_t> found, expected;
@@ -99,20 +100,46 @@ TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
   EXPECT_EQ(b.Ch, static_cast<std::uint8_t>(big[10]));
 }
 
+// A watcher sees each byte once, in order, however the walk moves: back
+// into bytes already seen, forward over bytes never read, or stopping early.
+TEST(SeqRead, AWatcherSeesEveryByteOnceInOrder) {
+  struct tCollect final : tDiskRead::tWatcher {
+    std::string seen;
+    void Saw(const std::uint8_t* bytes, std::uint32_t n) override {
+      seen.append(reinterpret_cast<const char*>(bytes), n);
+    }
+  };
+  ScratchDir dir;
+  constexpr std::uint32_t w = tDiskRead::kWindowSize;
+  const std::string data = RandomBytes(4 * w + 123, 12);
+  Spit(dir.File("f"), data);
+  tDiskRead r(dir.File("f"));
+  tCollect watcher;
+  r.Watch(watcher);
+  for (std::uint32_t at : {w - 3, w + 5, 10u, 3 * w + 7, 2 * w, 3 * w + 100}) {
+    r.SeekTo(at);
+    EXPECT_EQ(r.Ch, static_cast<std::uint8_t>(data[at])) << at;
+  }
+  r.WatchToEnd();
+  EXPECT_EQ(watcher.seen, data);
+  EXPECT_EQ(r.Pos, 3 * w + 100) << "the reader stays where the walk left it";
+}
+
 #ifndef _WIN32
 // Windows keeps others from cutting a file that is open; elsewhere a file can
 // shrink under the reader, which must then end instead of repeating stale bytes.
 TEST(SeqRead, AFileCutShortUnderTheReaderEndsIt) {
   ScratchDir dir;
-  std::string data = RandomBytes(100000, 11);
+  constexpr std::size_t w = tDiskRead::kWindowSize;
+  std::string data = RandomBytes(3 * w, 11);
   Spit(dir.File("f"), data);
   tDiskRead r(dir.File("f"));
-  std::filesystem::resize_file(dir.File("f"), 40000);
+  std::filesystem::resize_file(dir.File("f"), w + 40000);
   std::string seen;
-  while (!r.Eof && seen.size() < 200000) {
+  while (!r.Eof && seen.size() < 4 * w) {
     seen += static_cast<char>(r.Ch);
     r.Next();
   }
-  EXPECT_EQ(seen, data.substr(0, 40000));
+  EXPECT_EQ(seen, data.substr(0, w + 40000));
 }
 #endif
