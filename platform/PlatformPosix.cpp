@@ -11,10 +11,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <semaphore>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -136,9 +137,12 @@ std::size_t FB2PACK_SEAM(Write)(FileHandle h, const void* buffer, std::size_t co
   return done;
 }
 
+// A mutex and a condition: a side that finds the other's flag set goes on
+// without a system call, and one that waits sleeps without spinning.
 struct WriteBehind::Worker {
-  std::binary_semaphore ready{0}, done{0};
-  bool quit = false;
+  std::mutex lock;
+  std::condition_variable changed;
+  bool ready = false, done = false, quit = false;
   std::thread thread;
 };
 
@@ -147,10 +151,18 @@ bool WriteBehind::Launch() {
   try {
     worker->thread = std::thread([this, w = worker.get()] {
       for (;;) {
-        w->ready.acquire();
-        if (w->quit) return;
+        {
+          std::unique_lock<std::mutex> hold(w->lock);
+          w->changed.wait(hold, [w] { return w->ready || w->quit; });
+          if (w->quit) return;
+          w->ready = false;
+        }
         Make();
-        w->done.release();
+        {
+          std::lock_guard<std::mutex> hold(w->lock);
+          w->done = true;
+        }
+        w->changed.notify_all();
       }
     });
   } catch (const std::system_error&) {
@@ -160,14 +172,27 @@ bool WriteBehind::Launch() {
   return true;
 }
 
-void WriteBehind::Hand() { worker_->ready.release(); }
+void WriteBehind::Hand() {
+  {
+    std::lock_guard<std::mutex> hold(worker_->lock);
+    worker_->ready = true;
+  }
+  worker_->changed.notify_all();
+}
 
-void WriteBehind::Await() { worker_->done.acquire(); }
+void WriteBehind::Await() {
+  std::unique_lock<std::mutex> hold(worker_->lock);
+  worker_->changed.wait(hold, [this] { return worker_->done; });
+  worker_->done = false;
+}
 
 void WriteBehind::Land() {
   if (worker_ == nullptr) return;
-  worker_->quit = true;
-  worker_->ready.release();
+  {
+    std::lock_guard<std::mutex> hold(worker_->lock);
+    worker_->quit = true;
+  }
+  worker_->changed.notify_all();
   worker_->thread.join();
   delete worker_;
   worker_ = nullptr;

@@ -116,9 +116,9 @@ tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
     }
     return DecodeGroups;
   }
-  // AVX-512 VBMI decodes no faster than AVX2 in the pieces extraction
-  // decodes (the README's benchmarks), and costs some processors their
-  // clock speed: it is there for the tests and the benchmarks.
+  // AVX-512 VBMI extracts no faster than AVX2 (the README's benchmarks), and
+  // costs some processors their clock speed: it is there for the tests and
+  // the benchmarks.
   for (tBase64Decoder::tPath wide : {tBase64Decoder::Avx2, tBase64Decoder::Ssse3}) {
     if (const tBlockDecoder fast = Only(wide)) return fast;
   }
@@ -127,16 +127,24 @@ tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
 
 }  // namespace
 
-std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out) {
+std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made) {
+  unsigned char* const first = out;
   std::size_t used = 0;
-  for (; n - used >= 4; used += 4, out += 3) {
+  while (n - used >= 4) {
     const unsigned char* g = in + used;
     std::uint32_t v = kPlace0[g[0]] | kPlace1[g[1]] | kPlace2[g[2]] | kPlace3[g[3]];
-    if (v & kNotPlain) break;  // a foreign byte or "=": one at a time
+    if (v & kNotPlain) {
+      // White space, or a foreign byte or "=" (one at a time).
+      if (!PassBlanks(in, n, 0, used, out)) break;
+      continue;
+    }
     out[0] = static_cast<unsigned char>(v >> 16);
     out[1] = static_cast<unsigned char>(v >> 8);
     out[2] = static_cast<unsigned char>(v);
+    used += 4;
+    out += 3;
   }
+  made = static_cast<std::size_t>(out - first);
   return used;
 }
 
@@ -186,11 +194,12 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
   std::uint32_t slot[4] = {slot_[0], slot_[1], slot_[2], slot_[3]};
   std::size_t i = 0;
   while (i < length) {
-    // Whole groups of four plain symbols, the bulk of every line.
+    // Whole groups of four plain symbols and the line breaks between them:
+    // the bulk of every content.
     if (count == 0) {
-      std::size_t used = blocks_(p + i, length - i, o);
-      i += used;
-      o += used / 4 * 3;
+      std::size_t made = 0;
+      i += blocks_(p + i, length - i, o, made);
+      o += made;
       if (i >= length) break;
     }
     std::int8_t v = kDecode[p[i++]];

@@ -95,5 +95,5 @@ class tBase64Decoder {
   bool foreign_ = false;
   bool afterEnd_ = false;
   // The block decoder for runs of whole groups, chosen once.
-  std::size_t (*blocks_)(const unsigned char* in, std::size_t n, unsigned char* out);
+  std::size_t (*blocks_)(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made);
 };

@@ -1,20 +1,37 @@
 // Block decoders: the bulk of base64 decoding, runs of whole groups of four
-// plain symbols (alphabet only: no "=", no foreign byte). The decoder picks
-// one when it is made and calls it at each run; everything else goes a
-// symbol at a time.
+// plain symbols (alphabet only: no "=", no foreign byte), and the line
+// breaks and indentation between groups. The decoder picks one when it is
+// made and calls it at each run; everything else goes a symbol at a time.
 #pragma once
 
 #include <cstddef>
 
-// Decodes whole groups of plain symbols from the start of in (n bytes) and
-// stops at the first group that is not plain. Returns the input bytes used,
-// a multiple of four; out receives three bytes for each four. out has room
-// for three bytes for each four of the n and sixteen more, and anything in
-// that room past the bytes given may be overwritten.
-using tBlockDecoder = std::size_t (*)(const unsigned char* in, std::size_t n, unsigned char* out);
+#include "textutil/Ascii.h"
+
+// Decodes whole groups of plain symbols from the start of in (n bytes),
+// passing over white space that stands between groups, and stops at the
+// first group that is not plain. Returns the input bytes used; out receives
+// three bytes for each four symbols, made says how many. out has room for
+// three bytes for each four of the n and sixteen more, and anything in that
+// room past the bytes given may be overwritten.
+using tBlockDecoder = std::size_t (*)(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made);
 
 // A group at a time through tables: every processor.
-std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out);
+std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made);
+
+// Where a block decoder goes on after a block whose first byte that is no
+// plain symbol stands at offset at (from in + used): past the whole groups
+// before it, whose bytes out holds, and past the white space there when it
+// starts at a group's boundary (a line break, the bulk of every book). False
+// when decoding stops there instead.
+inline bool PassBlanks(const unsigned char* in, std::size_t n, std::size_t at, std::size_t& used, unsigned char*& out) {
+  used += at / 4 * 4;
+  out += at / 4 * 3;
+  if (at % 4 != 0 || used >= n || !IsBlank(in[used])) return false;
+  do ++used;
+  while (used < n && IsBlank(in[used]));
+  return true;
+}
 
 #ifdef FB2PACK_X86_BASE64
 // For the block decoders' functions: 32-bit builds keep the stack only 4-

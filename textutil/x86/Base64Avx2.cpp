@@ -20,7 +20,7 @@
 namespace {
 
 __attribute__((target("avx2"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const unsigned char* in, std::size_t n,
-                                                                           unsigned char* out) {
+                                                                           unsigned char* out, std::size_t& made) {
   const __m256i lowClass =
       _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A,
                        0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
@@ -36,6 +36,7 @@ __attribute__((target("avx2"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const
   const __m256i gather = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10,
                                           9, 8, 14, 13, 12, -1, -1, -1, -1);
   const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+  unsigned char* const first = out;
   std::size_t used = 0;
   while (n - used >= 32) {
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + used));
@@ -49,13 +50,21 @@ __attribute__((target("avx2"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const
     const __m256i groups = _mm256_madd_epi16(_mm256_maddubs_epi16(values, pairs), quads);
     const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, gather), join);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-    // A block that is not plain still gives its leading whole groups.
-    if (foreign != 0) return used + static_cast<std::size_t>(__builtin_ctz(foreign) / 4 * 4);
+    // A block that is not plain still gives its leading whole groups; a line
+    // break after them is passed over.
+    if (foreign != 0) {
+      if (!PassBlanks(in, n, static_cast<std::size_t>(__builtin_ctz(foreign)), used, out)) break;
+      continue;
+    }
     used += 32;
     out += 24;
   }
-  // Fewer than thirty-two left: the last whole groups one at a time.
-  return used + DecodeGroups(in + used, n - used, out);
+  // Fewer than thirty-two left, or a group that is not plain: whole groups
+  // one at a time, as far as they go.
+  std::size_t tail = 0;
+  used += DecodeGroups(in + used, n - used, out, tail);
+  made = static_cast<std::size_t>(out - first) + tail;
+  return used;
 }
 
 }  // namespace

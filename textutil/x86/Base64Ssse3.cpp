@@ -29,7 +29,7 @@
 namespace {
 
 __attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(const unsigned char* in, std::size_t n,
-                                                                             unsigned char* out) {
+                                                                             unsigned char* out, std::size_t& made) {
   const __m128i lowClass =
       _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
   const __m128i highClass =
@@ -40,6 +40,7 @@ __attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(con
   const __m128i pairs = _mm_set1_epi32(0x01400140);
   const __m128i quads = _mm_set1_epi32(0x00011000);
   const __m128i gather = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  unsigned char* const first = out;
   std::size_t used = 0;
   while (n - used >= 16) {
     __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + used));
@@ -52,12 +53,18 @@ __attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(con
     __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, pairs), quads);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(groups, gather));
     // A block that is not plain still gives its leading whole groups.
-    if (foreign != 0) return used + static_cast<std::size_t>(__builtin_ctz(foreign) / 4 * 4);
+    if (foreign != 0) {
+      if (!PassBlanks(in, n, static_cast<std::size_t>(__builtin_ctz(foreign)), used, out)) break;
+      continue;
+    }
     used += 16;
     out += 12;
   }
   // Fewer than sixteen left: the last whole groups one at a time.
-  return used + DecodeGroups(in + used, n - used, out);
+  std::size_t tail = 0;
+  used += DecodeGroups(in + used, n - used, out, tail);
+  made = static_cast<std::size_t>(out - first) + tail;
+  return used;
 }
 
 }  // namespace
