@@ -34,7 +34,7 @@ class tCharHandler {
 // writes them. The archive handle keeps one for all its entries, so a book
 // of many entries neither maps fresh memory nor starts a thread for each.
 struct tWriteBuffers {
-  static constexpr std::uint32_t kSize = 262144;
+  static constexpr std::uint32_t kSize = 524288;
   std::unique_ptr<std::uint8_t[]> Buffers[2];
   platform::WriteBehind Behind;
 };

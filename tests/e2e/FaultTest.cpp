@@ -4,6 +4,7 @@
 // open, a destination folder that disappears during a walk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -33,9 +34,9 @@ class Faults {
 
 // A book whose entries span several reader windows and write buffers.
 std::string BigBook(std::string& first, std::string& second) {
-  static_assert(tFileWrite::kBufferSize <= tDiskRead::kWindowSize);
-  first = RandomBytes(tDiskRead::kWindowSize * 3, 1);
-  second = RandomBytes(tDiskRead::kWindowSize * 3 / 2, 2);
+  constexpr std::size_t unit = std::max<std::size_t>(tFileWrite::kBufferSize, tDiskRead::kWindowSize);
+  first = RandomBytes(unit * 3, 1);
+  second = RandomBytes(unit * 3 / 2, 2);
   return kHead + "<binary id=\"first\">" + testfiles::ReferenceBase64(first) + "</binary>\r\n<binary id=\"second\">" +
          testfiles::ReferenceBase64(second) + "</binary>\r\n" + kTail;
 }
