@@ -1,7 +1,9 @@
 // The only door from the core to the operating system: files (opened without
 // blocking, regular ones only), their replacement in one step with the old
-// file's identity, the lock that keeps rewrites apart, file-name encodings and
-// the code page. PlatformWin.cpp makes the Win32 calls; PlatformPosix.cpp
+// file's identity, the lock that keeps rewrites apart, a thread that writes
+// while its caller goes on (WriteBehind.cpp; each side gives the thread),
+// file-name encodings and the code page. PlatformWin.cpp makes the Win32
+// calls; PlatformPosix.cpp
 // keeps the effects a caller can observe there (read sharing that keeps
 // writers out, exclusive writers).
 // Nothing here knows of books or of the host interface.
