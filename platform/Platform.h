@@ -3,9 +3,8 @@
 // file's identity, the lock that keeps rewrites apart, a thread that writes
 // while its caller goes on (WriteBehind.cpp; each side gives the thread),
 // file-name encodings and the code page. PlatformWin.cpp makes the Win32
-// calls; PlatformPosix.cpp
-// keeps the effects a caller can observe there (read sharing that keeps
-// writers out, exclusive writers).
+// calls; PlatformPosix.cpp keeps the effects a caller can observe there (read
+// sharing that keeps writers out, exclusive writers).
 // Nothing here knows of books or of the host interface.
 #pragma once
 
