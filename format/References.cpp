@@ -324,20 +324,6 @@ void tReferenceScan::EndTagEnds(std::uint64_t at) {
   if (name == "coverpage" && coverpage_ > 0) --coverpage_;
 }
 
-namespace {
-
-// Feeds the reference scan every byte of the book as the walk reads it.
-class tScanWatch final : public tDiskRead::tWatcher {
- public:
-  explicit tScanWatch(tReferenceScan& scan) : scan_(scan) {}
-  void Saw(const std::uint8_t* bytes, std::uint32_t n) override { scan_.Feed(reinterpret_cast<const char*>(bytes), n); }
-
- private:
-  tReferenceScan& scan_;
-};
-
-}  // namespace
-
 bool ReadBookReferences(const std::string& path, tBookReferences& out,
                         const std::function<void(tBookRead&, const tStartTag&, const std::string&)>& each) {
   out = {};
@@ -345,8 +331,7 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out,
   if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
   const tCharset charset = book.Charset;
   tReferenceScan references(charset);
-  tScanWatch watch(references);
-  book.Watch(watch);
+  book.Watch(references);
   // The elements, named as the listing names them; the references ride along.
   tElementScan scan(book);
   tEntryNames names;

@@ -50,12 +50,14 @@ struct tCoverPlace {
   std::uint64_t HrefFrom = npos, HrefTo = npos;  // its href's value, quotes and all
 };
 
-// Finds references in bytes fed in order, in pieces of any size.
-class tReferenceScan {
+// Finds references in bytes fed in order, in pieces of any size; as a
+// reader's watcher, in the bytes a walk reads.
+class tReferenceScan final : public tDiskRead::tWatcher {
  public:
   explicit tReferenceScan(tCharset charset) : charset_(charset) {}
   // Bytes of the book in order, in pieces of any size.
   void Feed(const char* bytes, std::size_t n);
+  void Saw(const std::uint8_t* bytes, std::uint32_t n) override { Feed(reinterpret_cast<const char*>(bytes), n); }
   // The whole book, from its first byte, a window at a time.
   void ReadWhole(tDiskRead& book);
   // The id each reference names (the value after "#"), in text order,

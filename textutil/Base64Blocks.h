@@ -19,6 +19,17 @@ using tBlockDecoder = std::size_t (*)(const unsigned char* in, std::size_t n, un
 // A group at a time through tables: every processor.
 std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made);
 
+// How a block decoder ends once its blocks stop at used: the whole groups
+// after them one at a time, as far as they go; made counts every byte out
+// has received since first. Returns the input bytes used in all.
+inline std::size_t GroupsToEnd(const unsigned char* in, std::size_t n, std::size_t used, const unsigned char* first,
+                               unsigned char* out, std::size_t& made) {
+  std::size_t tail = 0;
+  used += DecodeGroups(in + used, n - used, out, tail);
+  made = static_cast<std::size_t>(out - first) + tail;
+  return used;
+}
+
 // Where a block decoder goes on after a block whose first byte that is no
 // plain symbol stands at offset at (from in + used): past the whole groups
 // before it, whose bytes out holds, and past the white space there when it

@@ -61,10 +61,7 @@ __attribute__((target("avx2"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const
   }
   // Fewer than thirty-two left, or a group that is not plain: whole groups
   // one at a time, as far as they go.
-  std::size_t tail = 0;
-  used += DecodeGroups(in + used, n - used, out, tail);
-  made = static_cast<std::size_t>(out - first) + tail;
-  return used;
+  return GroupsToEnd(in, n, used, first, out, made);
 }
 
 }  // namespace

@@ -78,10 +78,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) FB2PACK_ALIGN_STACK std::
   }
   // Fewer than sixty-four left, or a group that is not plain: whole groups
   // one at a time, as far as they go.
-  std::size_t tail = 0;
-  used += DecodeGroups(in + used, n - used, out, tail);
-  made = static_cast<std::size_t>(out - first) + tail;
-  return used;
+  return GroupsToEnd(in, n, used, first, out, made);
 }
 
 }  // namespace

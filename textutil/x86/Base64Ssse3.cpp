@@ -61,10 +61,7 @@ __attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(con
     out += 12;
   }
   // Fewer than sixteen left: the last whole groups one at a time.
-  std::size_t tail = 0;
-  used += DecodeGroups(in + used, n - used, out, tail);
-  made = static_cast<std::size_t>(out - first) + tail;
-  return used;
+  return GroupsToEnd(in, n, used, first, out, made);
 }
 
 }  // namespace
