@@ -39,6 +39,15 @@ def main():
     if target == "base64":
         seeds = [b"", b"TWFu", b"=AAA", b"A=AA", b"TQ==\r\nTWFu", rng.randbytes(200)]
         seeds += [base64.b64encode(rng.randbytes(90))]
+        # Lines of one length, and of two that alternate (as the plug-in writes them).
+        symbols = base64.b64encode(rng.randbytes(1500))
+        for lengths, eol in (((76,), b"\r\n"), ((64,), b"\n"), ((80, 76), b"\r\n")):
+            lines, at = [], 0
+            while at < len(symbols):
+                n = lengths[len(lines) % len(lengths)]
+                lines.append(symbols[at:at + n])
+                at += n
+            seeds.append(eol.join(lines))
     elif target == "handlers":
         seeds = [b"\x07<binary" + b'x<binary id="a.png" content-type=\'image/png\'>',
                  b"\x02ab" + b"ababab", b"\x00<!-- > -->", b"\x03aab" + b"aaab<BR/>"]

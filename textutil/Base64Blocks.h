@@ -4,7 +4,10 @@
 // made and calls it at each run; everything else goes a symbol at a time.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 #include "textutil/Ascii.h"
 
@@ -42,6 +45,99 @@ inline bool PassBlanks(const unsigned char* in, std::size_t n, std::size_t at, s
   do ++used;
   while (used < n && IsBlank(in[used]));
   return true;
+}
+
+// The shape of a line: its symbols, then the blanks after it (one to eight
+// of them, kept as bytes). Zero symbols: no shape to follow.
+struct tLineShape {
+  std::size_t Symbols = 0, Blanks = 0;
+  std::uint64_t Ending = 0, Mask = 0;
+  bool operator==(const tLineShape&) const = default;
+};
+
+inline std::uint64_t EightBytes(const unsigned char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// The shape of the line from start to end, whose blanks run to next; none
+// for a line a kWidth block cannot end.
+template <std::size_t kWidth>
+tLineShape ShapeOf(const unsigned char* in, std::size_t n, std::size_t start, std::size_t end, std::size_t next) {
+  tLineShape shape;
+  const std::size_t symbols = end - start, blanks = next - end;
+  if (symbols % 4 != 0 || symbols < kWidth || blanks > 8 || n - end < 8) return shape;
+  shape.Symbols = symbols;
+  shape.Blanks = blanks;
+  shape.Mask = ~std::uint64_t{0} >> (64 - 8 * blanks);
+  shape.Ending = EightBytes(in + end) & shape.Mask;
+  return shape;
+}
+
+// Lines that keep to the shapes of the last ones, first, second, first and
+// so on (a book's lines are of one length, or of two that alternate), are
+// decoded whole: their blocks laid end to end, the last one overlapping the
+// one before it, with no search for where each line ends, which would make
+// every line wait for the one before. The first line that is not plain or
+// keeps to no shape is left where it starts. True when any line went.
+template <std::size_t kWidth, class tBlock>
+bool PassLines(const unsigned char* in, std::size_t n, std::size_t& used, unsigned char*& out, const tBlock& block,
+               const tLineShape& first, const tLineShape& second) {
+  const std::size_t start = used;
+  for (const tLineShape* shape = &first;; shape = shape == &first ? &second : &first) {
+    const std::size_t symbols = shape->Symbols;
+    if (n - used < symbols + 8) break;
+    const unsigned char* line = in + used;
+    decltype(block(line, out)) foreign = 0;
+    for (std::size_t at = 0; at + kWidth < symbols; at += kWidth) foreign |= block(line + at, out + at / 4 * 3);
+    // Last: a block may write past its bytes, over what the next one gives.
+    foreign |= block(line + symbols - kWidth, out + (symbols - kWidth) / 4 * 3);
+    if (foreign != 0 || (EightBytes(line + symbols) & shape->Mask) != shape->Ending) break;
+    used += symbols + shape->Blanks;
+    out += symbols / 4 * 3;
+  }
+  return used != start;
+}
+
+// The loop of every wide block decoder. block(from, to) decodes the kWidth
+// symbols at from into kWidth / 4 * 3 bytes at to (it may write up to kWidth
+// bytes there) and gives the mask of those that are no plain symbol. The
+// decoder's function inlines this and block whole (flatten), for block uses
+// instructions that only that function may.
+template <std::size_t kWidth, class tBlock>
+std::size_t DecodeBlocks(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made,
+                         const tBlock& block) {
+  unsigned char* const first = out;
+  std::size_t used = 0;
+  std::size_t lineStart = SIZE_MAX;  // unknown until a line break is passed
+  tLineShape last, beforeLast;
+  while (n - used >= kWidth) {
+    const auto foreign = block(in + used, out);
+    if (foreign == 0) {
+      used += kWidth;
+      out += kWidth / 4 * 3;
+      continue;
+    }
+    // A block that is not plain still gives its leading whole groups; a
+    // line break after them is passed over.
+    const auto at = static_cast<std::size_t>(std::countr_zero(foreign));
+    const std::size_t end = used + at / 4 * 4;
+    if (!PassBlanks(in, n, at, used, out)) break;
+    const tLineShape now = lineStart == SIZE_MAX ? tLineShape{} : ShapeOf<kWidth>(in, n, lineStart, end, used);
+    bool passed = false;
+    if (now.Symbols != 0 && now == last) {
+      passed = PassLines<kWidth>(in, n, used, out, block, now, now);
+    } else if (now.Symbols != 0 && last.Symbols != 0 && now == beforeLast) {
+      passed = PassLines<kWidth>(in, n, used, out, block, last, now);
+    }
+    beforeLast = passed ? tLineShape{} : last;
+    last = passed ? tLineShape{} : now;
+    lineStart = used;
+  }
+  // Fewer than kWidth left, or a group that is not plain: whole groups one
+  // at a time, as far as they go.
+  return GroupsToEnd(in, n, used, first, out, made);
 }
 
 #ifdef FB2PACK_X86_BASE64

@@ -217,6 +217,43 @@ TEST(Base64, EveryWidePathAgreesOnEveryByteValueInEveryPlaceOfABlock) {
   }
 }
 
+TEST(Base64, EveryWidePathAgreesOnLinesOfOneOrTwoLengthsAndWhereTheyChange) {
+  // Books break their text into lines of one length, or of two that
+  // alternate (as EncodeBase64 does); the wide paths pass such lines whole.
+  // One line is then spoiled, in each place and in each way.
+  struct tLayout {
+    std::size_t first, second;
+    std::string ending;
+  } layouts[] = {{76, 76, "\r\n"},     {64, 64, "\n"}, {80, 76, "\r\n"},
+                 {72, 72, "\r\n    "}, {32, 32, "\n"}, {16, 16, " "}};
+  const std::string symbols = WithoutBreaks(EncodeBase64(RandomBytes(3000, 11)));
+  for (const auto& layout : layouts) {
+    for (std::size_t spoilt = 0; spoilt < 8; ++spoilt) {
+      for (int way = 0; way < 6; ++way) {
+        std::string text;
+        std::size_t from = 0;
+        for (std::size_t line = 0; line < 24; ++line) {
+          std::size_t length = line % 2 ? layout.second : layout.first;
+          if (line == spoilt && way == 0) length += 4;  // a longer line
+          if (line == spoilt && way == 1) length -= 4;  // a shorter one
+          if (line == spoilt && way == 2) length -= 1;  // one that splits a group
+          std::string part = symbols.substr(from, length);
+          from += length;
+          if (line == spoilt && way == 3) part[length / 2] = '-';  // a foreign byte
+          if (line == spoilt && way == 4) part[length - 1] = '=';  // the end
+          text += part + (line == spoilt && way == 5 ? "\t" + layout.ending : layout.ending);
+        }
+        for (auto path : {tBase64Decoder::Ssse3, tBase64Decoder::Avx2, tBase64Decoder::Avx512Vbmi}) {
+          if (!tBase64Decoder::Available(path)) continue;
+          ASSERT_EQ(DecodeWith(path, text), DecodeWith(tBase64Decoder::Narrow, text))
+              << tBase64Decoder::NameOf(path) << ": lines of " << layout.first << " and " << layout.second << ", line "
+              << spoilt << " spoilt the " << way << "th way";
+        }
+      }
+    }
+  }
+}
+
 TEST(Base64, TheShippedBuildIgnoresTheTestSwitch) {
   const char* before = std::getenv("FB2PACK_BASE64");
   const std::string saved = before ? before : "";

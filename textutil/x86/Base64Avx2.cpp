@@ -19,8 +19,9 @@
 
 namespace {
 
-__attribute__((target("avx2"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const unsigned char* in, std::size_t n,
-                                                                           unsigned char* out, std::size_t& made) {
+__attribute__((target("avx2"), flatten)) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const unsigned char* in,
+                                                                                    std::size_t n, unsigned char* out,
+                                                                                    std::size_t& made) {
   const __m256i lowClass =
       _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A,
                        0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
@@ -36,32 +37,20 @@ __attribute__((target("avx2"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const
   const __m256i gather = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6, 5, 4, 10,
                                           9, 8, 14, 13, 12, -1, -1, -1, -1);
   const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
-  unsigned char* const first = out;
-  std::size_t used = 0;
-  while (n - used >= 32) {
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + used));
-    // Masking with 0x2F keeps bit 7 clear, so the shuffles look up by the low four bits.
-    const __m256i high = _mm256_and_si256(_mm256_srli_epi32(s, 4), slash);
-    const __m256i low = _mm256_and_si256(s, slash);
-    const __m256i cls = _mm256_and_si256(_mm256_shuffle_epi8(lowClass, low), _mm256_shuffle_epi8(highClass, high));
-    const auto foreign = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(cls, zero)));
-    const __m256i values =
-        _mm256_add_epi8(s, _mm256_shuffle_epi8(shift, _mm256_add_epi8(_mm256_cmpeq_epi8(s, slash), high)));
-    const __m256i groups = _mm256_madd_epi16(_mm256_maddubs_epi16(values, pairs), quads);
-    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, gather), join);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
-    // A block that is not plain still gives its leading whole groups; a line
-    // break after them is passed over.
-    if (foreign != 0) {
-      if (!PassBlanks(in, n, static_cast<std::size_t>(__builtin_ctz(foreign)), used, out)) break;
-      continue;
-    }
-    used += 32;
-    out += 24;
-  }
-  // Fewer than thirty-two left, or a group that is not plain: whole groups
-  // one at a time, as far as they go.
-  return GroupsToEnd(in, n, used, first, out, made);
+  return DecodeBlocks<32>(
+      in, n, out, made, [&](const unsigned char* from, unsigned char* to) __attribute__((target("avx2"))) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+        // Masking with 0x2F keeps bit 7 clear, so the shuffles look up by the low four bits.
+        const __m256i high = _mm256_and_si256(_mm256_srli_epi32(s, 4), slash);
+        const __m256i low = _mm256_and_si256(s, slash);
+        const __m256i cls = _mm256_and_si256(_mm256_shuffle_epi8(lowClass, low), _mm256_shuffle_epi8(highClass, high));
+        const __m256i values =
+            _mm256_add_epi8(s, _mm256_shuffle_epi8(shift, _mm256_add_epi8(_mm256_cmpeq_epi8(s, slash), high)));
+        const __m256i groups = _mm256_madd_epi16(_mm256_maddubs_epi16(values, pairs), quads);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
+                            _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(groups, gather), join));
+        return static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpgt_epi8(cls, zero)));
+      });
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ constexpr tValues MakeValues() {
 
 constexpr tValues kValues = MakeValues();
 
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) FB2PACK_ALIGN_STACK std::size_t DecodeAvx512(
+__attribute__((target("avx512f,avx512bw,avx512vbmi"), flatten)) FB2PACK_ALIGN_STACK std::size_t DecodeAvx512(
     const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made) {
   const __m512i lookupLow = _mm512_load_si512(kValues.Of);
   const __m512i lookupHigh = _mm512_load_si512(kValues.Of + 64);
@@ -55,30 +55,17 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) FB2PACK_ALIGN_STACK std::
       29, 28, 34, 33, 32, 38, 37, 36, 42, 41, 40, 46, 45, 44, 50, 49, 48, 54, 53, 52, 58, 57,
       56, 62, 61, 60, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0};
   const __m512i gather = _mm512_load_si512(kGather);
-  unsigned char* const first = out;
-  std::size_t used = 0;
-  while (n - used >= 64) {
-    const __m512i s = _mm512_loadu_si512(in + used);
-    const __m512i values = _mm512_permutex2var_epi8(lookupLow, s, lookupHigh);
-    const std::uint64_t foreign = _mm512_movepi8_mask(_mm512_or_si512(values, s));
-    const __m512i groups = _mm512_madd_epi16(_mm512_maddubs_epi16(values, pairs), quads);
-    // The zeroing form: the plain one trips a false "uninitialized" warning in GCC 12.
-    const __m512i bytes = _mm512_maskz_permutexvar_epi8(~std::uint64_t{0}, gather, groups);
-    if (foreign != 0) {
-      // A block that is not plain still gives its leading whole groups; a
-      // line break after them is passed over.
-      const auto at = static_cast<std::size_t>(__builtin_ctzll(foreign));
-      _mm512_mask_storeu_epi8(out, (std::uint64_t{1} << (at / 4 * 3)) - 1, bytes);
-      if (!PassBlanks(in, n, at, used, out)) break;
-      continue;
-    }
-    _mm512_mask_storeu_epi8(out, (std::uint64_t{1} << 48) - 1, bytes);
-    used += 64;
-    out += 48;
-  }
-  // Fewer than sixty-four left, or a group that is not plain: whole groups
-  // one at a time, as far as they go.
-  return GroupsToEnd(in, n, used, first, out, made);
+  return DecodeBlocks<64>(
+      in, n, out,
+      made, [&](const unsigned char* from, unsigned char* to) __attribute__((target("avx512f,avx512bw,avx512vbmi"))) {
+        const __m512i s = _mm512_loadu_si512(from);
+        const __m512i values = _mm512_permutex2var_epi8(lookupLow, s, lookupHigh);
+        const __m512i groups = _mm512_madd_epi16(_mm512_maddubs_epi16(values, pairs), quads);
+        // The zeroing form: the plain one trips a false "uninitialized" warning in GCC 12.
+        const __m512i bytes = _mm512_maskz_permutexvar_epi8(~std::uint64_t{0}, gather, groups);
+        _mm512_mask_storeu_epi8(to, (std::uint64_t{1} << 48) - 1, bytes);
+        return static_cast<std::uint64_t>(_mm512_movepi8_mask(_mm512_or_si512(values, s)));
+      });
 }
 
 }  // namespace

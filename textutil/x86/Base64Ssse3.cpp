@@ -28,8 +28,9 @@
 
 namespace {
 
-__attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(const unsigned char* in, std::size_t n,
-                                                                             unsigned char* out, std::size_t& made) {
+__attribute__((target("ssse3"), flatten)) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(const unsigned char* in,
+                                                                                      std::size_t n, unsigned char* out,
+                                                                                      std::size_t& made) {
   const __m128i lowClass =
       _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
   const __m128i highClass =
@@ -40,28 +41,18 @@ __attribute__((target("ssse3"))) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(con
   const __m128i pairs = _mm_set1_epi32(0x01400140);
   const __m128i quads = _mm_set1_epi32(0x00011000);
   const __m128i gather = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
-  unsigned char* const first = out;
-  std::size_t used = 0;
-  while (n - used >= 16) {
-    __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + used));
-    // Masking with 0x2F keeps bit 7 clear, so the shuffles look up by the low four bits.
-    __m128i high = _mm_and_si128(_mm_srli_epi32(s, 4), slash);
-    __m128i low = _mm_and_si128(s, slash);
-    __m128i cls = _mm_and_si128(_mm_shuffle_epi8(lowClass, low), _mm_shuffle_epi8(highClass, high));
-    unsigned foreign = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(cls, zero)));
-    __m128i values = _mm_add_epi8(s, _mm_shuffle_epi8(shift, _mm_add_epi8(_mm_cmpeq_epi8(s, slash), high)));
-    __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, pairs), quads);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(groups, gather));
-    // A block that is not plain still gives its leading whole groups.
-    if (foreign != 0) {
-      if (!PassBlanks(in, n, static_cast<std::size_t>(__builtin_ctz(foreign)), used, out)) break;
-      continue;
-    }
-    used += 16;
-    out += 12;
-  }
-  // Fewer than sixteen left: the last whole groups one at a time.
-  return GroupsToEnd(in, n, used, first, out, made);
+  return DecodeBlocks<16>(
+      in, n, out, made, [&](const unsigned char* from, unsigned char* to) __attribute__((target("ssse3"))) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        // Masking with 0x2F keeps bit 7 clear, so the shuffles look up by the low four bits.
+        const __m128i high = _mm_and_si128(_mm_srli_epi32(s, 4), slash);
+        const __m128i low = _mm_and_si128(s, slash);
+        const __m128i cls = _mm_and_si128(_mm_shuffle_epi8(lowClass, low), _mm_shuffle_epi8(highClass, high));
+        const __m128i values = _mm_add_epi8(s, _mm_shuffle_epi8(shift, _mm_add_epi8(_mm_cmpeq_epi8(s, slash), high)));
+        const __m128i groups = _mm_madd_epi16(_mm_maddubs_epi16(values, pairs), quads);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_shuffle_epi8(groups, gather));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(cls, zero)));
+      });
 }
 
 }  // namespace
