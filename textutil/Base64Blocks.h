@@ -1,7 +1,8 @@
 // Block decoders: the bulk of base64 decoding, runs of whole groups of four
 // plain symbols (alphabet only: no "=", no foreign byte), and the line
-// breaks and indentation between groups. The decoder picks one when it is
-// made and calls it at each run; everything else goes a symbol at a time.
+// breaks and indentation between groups; the wide ones pass a book's
+// regular lines whole. The decoder picks one when it is made and calls it at
+// each run; everything else goes a symbol at a time.
 #pragma once
 
 #include <bit>
