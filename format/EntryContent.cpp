@@ -36,14 +36,20 @@ tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself, tContentSink& s
   book.Next();
   tBase64Decoder decoder;
   bool ended = false;
-  while (!book.Eof) {
-    const std::uint32_t span = book.SpanTo(kContentEnd, ended);
-    for (std::uint32_t at = 0; at < span; at += tContentSink::kPieceSymbols) {
-      const std::uint32_t piece = std::min(span - at, tContentSink::kPieceSymbols);
-      sink.Took(decoder.Feed(reinterpret_cast<const char*>(book.Here()) + at, piece, sink.Room()));
+  // The decoder stops at the content's end itself: no search for it goes
+  // over the bytes first.
+  while (!book.Eof && !ended) {
+    const std::uint32_t ahead = book.Ahead();
+    std::uint32_t at = 0;
+    while (at < ahead && !ended) {
+      const std::uint32_t piece = std::min(ahead - at, tContentSink::kPieceSymbols);
+      std::size_t used = 0;
+      sink.Took(
+          decoder.FeedUpTo(kContentEnd, reinterpret_cast<const char*>(book.Here()) + at, piece, sink.Room(), used));
+      at += static_cast<std::uint32_t>(used);
+      ended = used < piece;
     }
-    book.Skip(span);
-    if (ended) break;
+    book.Skip(at);
   }
   sink.Took(decoder.Finish(sink.Room()));
   end.Cut = end.Cut || !ended;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/Platform.h"
 #include "textutil/Ascii.h"
@@ -180,14 +181,37 @@ void tBase64Decoder::SkipAfterEnd(const unsigned char* p, std::size_t n) {
   for (std::size_t k = 0; k < n && !afterEnd_; ++k) afterEnd_ = kDecode[p[k]] != kSkip;
 }
 
+namespace {
+
+// Where the first byte stop stands in p, or n.
+std::size_t StopAt(unsigned char stop, const unsigned char* p, std::size_t n) {
+  const void* at = n == 0 ? nullptr : std::memchr(p, stop, n);
+  return at ? static_cast<std::size_t>(static_cast<const unsigned char*>(at) - p) : n;
+}
+
+}  // namespace
+
 std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* out) {
-  const auto* p = reinterpret_cast<const unsigned char*>(piece);
+  std::size_t used = 0;
+  return Decode<false>(0, reinterpret_cast<const unsigned char*>(piece), length, reinterpret_cast<unsigned char*>(out),
+                       used);
+}
+
+std::size_t tBase64Decoder::FeedUpTo(char stop, const char* piece, std::size_t length, char* out, std::size_t& used) {
+  return Decode<true>(static_cast<unsigned char>(stop), reinterpret_cast<const unsigned char*>(piece), length,
+                      reinterpret_cast<unsigned char*>(out), used);
+}
+
+template <bool kUpTo>
+std::size_t tBase64Decoder::Decode(unsigned char stop, const unsigned char* p, std::size_t length, unsigned char* out,
+                                   std::size_t& used) {
   if (over_) {
-    SkipAfterEnd(p, length);
+    used = kUpTo ? StopAt(stop, p, length) : length;
+    SkipAfterEnd(p, used);
     return 0;
   }
-  auto* const first = reinterpret_cast<unsigned char*>(out);
-  auto* o = first;
+  unsigned char* const first = out;
+  unsigned char* o = first;
   // Local copies: the compiler may keep them in registers, since the output
   // bytes cannot overwrite them.
   unsigned count = count_;
@@ -195,20 +219,23 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
   std::size_t i = 0;
   while (i < length) {
     // Whole groups of four plain symbols and the line breaks between them:
-    // the bulk of every content.
+    // the bulk of every content. They stop at any other byte, stop included.
     if (count == 0) {
       std::size_t made = 0;
       i += blocks_(p + i, length - i, o, made);
       o += made;
       if (i >= length) break;
     }
-    std::int8_t v = kDecode[p[i++]];
+    std::int8_t v = kDecode[p[i]];
     if (v < kPad) {
+      if (kUpTo && p[i] == stop) break;
       // A line end or indentation: pass the whole run at once.
       foreign_ |= v == kForeign;
-      while (i < length && kDecode[p[i]] < kPad) foreign_ |= kDecode[p[i++]] == kForeign;
+      ++i;
+      while (i < length && kDecode[p[i]] < kPad && !(kUpTo && p[i] == stop)) foreign_ |= kDecode[p[i++]] == kForeign;
       continue;
     }
+    ++i;
     // Slot values widened with their sign: "=" (-1) in the first two places
     // sets bits of the output instead of ending the text.
     slot[count++] = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
@@ -227,7 +254,12 @@ std::size_t tBase64Decoder::Feed(const char* piece, std::size_t length, char* ou
     }
     *o++ = static_cast<unsigned char>((slot[2] << 6) | slot[3]);
   }
-  if (over_) SkipAfterEnd(p + i, length - i);
+  if (over_) {
+    const std::size_t end = kUpTo ? i + StopAt(stop, p + i, length - i) : length;
+    SkipAfterEnd(p + i, end - i);
+    i = end;
+  }
+  used = i;
   count_ = count;
   for (int k = 0; k < 4; ++k) slot_[k] = slot[k];
   return static_cast<std::size_t>(o - first);

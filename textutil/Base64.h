@@ -58,6 +58,12 @@ class tBase64Decoder {
   std::size_t Feed(const char* piece, std::size_t length, char* out);
   // Appends the bytes the piece completes to out.
   void Feed(const char* piece, std::size_t length, std::string& out);
+  // Feed for a text that ends at its first byte stop (a book's content ends
+  // where markup starts), which is neither a symbol, "=" nor white space:
+  // decodes the piece only up to that byte and says through used how many
+  // bytes came before it (length when it holds none), so that one pass both
+  // decodes the text and finds its end.
+  std::size_t FeedUpTo(char stop, const char* piece, std::size_t length, char* out, std::size_t& used);
   // At the end of the text: writes the bytes of a last group left without its
   // padding (two or three symbols give one or two bytes) to out, which holds
   // at least two; returns their number.
@@ -88,6 +94,10 @@ class tBase64Decoder {
  private:
   // Past the end of the text: notes anything but white space.
   void SkipAfterEnd(const unsigned char* p, std::size_t n);
+  // Feed, or with kUpTo FeedUpTo; used: the bytes taken.
+  template <bool kUpTo>
+  std::size_t Decode(unsigned char stop, const unsigned char* p, std::size_t length, unsigned char* out,
+                     std::size_t& used);
 
   std::uint32_t slot_[4] = {};
   unsigned count_ = 0;

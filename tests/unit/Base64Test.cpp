@@ -254,6 +254,39 @@ TEST(Base64, EveryWidePathAgreesOnLinesOfOneOrTwoLengthsAndWhereTheyChange) {
   }
 }
 
+TEST(Base64, FeedUpToStopsAtItsByteWhereverItStandsOnEveryPath) {
+  // A content ends at its first '<': inside a group, in a blank run, after
+  // the padding, or inside a run of plain lines. What comes before it decodes
+  // as Feed decodes it alone; nothing after it is taken.
+  const std::string lines = EncodeBase64(RandomBytes(2000, 12));
+  const std::string texts[] = {lines, "QUJDRA==\r\n  \t", "TWFu \r\n TWE=", lines.substr(0, 700) + "\x01" + lines};
+  std::mt19937 rng(3);
+  for (auto path : {tBase64Decoder::Narrow, tBase64Decoder::Ssse3, tBase64Decoder::Avx2, tBase64Decoder::Avx512Vbmi}) {
+    for (const std::string& whole : texts) {
+      for (std::size_t cut = 0; cut <= whole.size(); cut += 1 + rng() % 23) {
+        const std::string before = whole.substr(0, cut);
+        const std::string text = before + "<" + whole;
+        tBase64Decoder alone(path), upTo(path);
+        std::string expected;
+        alone.Feed(before.data(), before.size(), expected);
+        std::string got;
+        std::size_t taken = 0;
+        for (bool stopped = false; !stopped && taken < text.size();) {
+          const std::size_t piece = std::min<std::size_t>(text.size() - taken, 1 + rng() % 300);
+          std::vector<char> room(tBase64Decoder::MaxOutput(piece));
+          std::size_t used = 0;
+          got.append(room.data(), upTo.FeedUpTo('<', text.data() + taken, piece, room.data(), used));
+          taken += used;
+          stopped = used < piece;
+        }
+        ASSERT_EQ(taken, cut) << tBase64Decoder::NameOf(path);
+        ASSERT_EQ(got, expected) << tBase64Decoder::NameOf(path) << " cut at " << cut;
+        ASSERT_EQ(upTo.Damaged(), alone.Damaged()) << tBase64Decoder::NameOf(path) << " cut at " << cut;
+      }
+    }
+  }
+}
+
 TEST(Base64, TheShippedBuildIgnoresTheTestSwitch) {
   const char* before = std::getenv("FB2PACK_BASE64");
   const std::string saved = before ? before : "";
