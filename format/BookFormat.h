@@ -54,8 +54,39 @@ std::uint64_t ElementEnd(bool closesItself, std::uint64_t close, std::uint64_t e
 std::uint64_t ElementLength(std::uint64_t idLength, std::uint64_t base64Length);
 
 // Appends an added element to out: its start tag with the written id and
-// content type, the base64 text, and its end tag, with a line end after it
-// when lineEnd (an element that takes another's place takes none).
-// Gives the position in out of the start tag's ">".
+// content type, the base64 text, and its end tag, with a line end (CR LF)
+// after it when lineEnd. Gives the position in out of the start tag's ">".
 std::size_t AppendElement(std::string& out, const std::string& writtenId, const std::string& contentType,
                           const std::string& base64, bool lineEnd = true);
+
+// Appends an element that takes another's place: that element's start tag
+// (its bytes up to, not including, its ">"), with its other attributes as
+// the book wrote them and only its content type set, then the base64 text
+// and the end tag. A tag that ends inside a quoted value is written anew,
+// with only its id (as ReadStartTag read it) and the content type.
+void AppendInPlaceOf(std::string& out, std::string_view tagText, const std::string& id,
+                     const std::string& contentType, const std::string& base64);
+
+// How far the removal of an element reaches past its own bytes, so that an
+// add followed by a delete gives the book back byte for byte and a removal
+// leaves no empty line: an element alone on its line (only spaces and tabs
+// between the line break before it and it, and between it and the line
+// break after it) goes with its line, line break included. before and after
+// are the bytes just before and just after the element (a few hundred are
+// plenty; fewer where the book begins or ends).
+struct tLineReach {
+  std::size_t Back = 0, Forward = 0;
+};
+tLineReach RemovalReach(std::string_view before, std::string_view after);
+
+// Where added elements go, seen from the root's end tag: when only spaces
+// and tabs stand between it and the line break before it, the elements go at
+// the start of that line (Back bytes earlier), each on a line of its own;
+// after other markup on its line, directly before the end tag, without line
+// ends. Either way a removal of what was added (RemovalReach) takes exactly
+// the bytes added. before: the bytes just before the end tag.
+struct tAddedPlace {
+  std::size_t Back = 0;
+  bool LineEnds = false;
+};
+tAddedPlace AddedPlace(std::string_view before);

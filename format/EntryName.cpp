@@ -108,21 +108,6 @@ std::string InFileNames(const std::string& id, tCharset charset) {
 
 }  // namespace
 
-std::string EscapeId(const std::string& id) {
-  std::string out;
-  out.reserve(id.size());
-  for (char c : id) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string IdInUtf8(const std::string& id, tCharset charset) {
   return DecodeId(id, charset, charset == tCharset::Utf8, [](char32_t c) {
     std::string out;
@@ -237,16 +222,59 @@ bool WrittenId(const std::string& fileName, std::string& out) {
   return decoded && WrittenIdOf(points, out);
 }
 
+namespace {
+
+struct tPointRange {
+  char32_t From, To;
+};
+
+// Letters outside ASCII that start an XML name in every edition of XML 1.0
+// (the scripts books are written in: Latin, Greek, Cyrillic, Armenian,
+// Hebrew, Arabic, Devanagari, Thai, Georgian, kana, Hangul, CJK).
+constexpr tPointRange kNameLetters[] = {
+    {0xC0, 0xD6},     {0xD8, 0xF6},     {0xF8, 0x131},    {0x134, 0x13E},   {0x141, 0x148},   {0x14A, 0x17E},
+    {0x180, 0x1C3},   {0x1CD, 0x1F0},   {0x1F4, 0x1F5},   {0x1FA, 0x217},   {0x250, 0x2A8},   {0x386, 0x386},
+    {0x388, 0x38A},   {0x38C, 0x38C},   {0x38E, 0x3A1},   {0x3A3, 0x3CE},   {0x3D0, 0x3D6},   {0x401, 0x40C},
+    {0x40E, 0x44F},   {0x451, 0x45C},   {0x45E, 0x481},   {0x490, 0x4C4},   {0x4C7, 0x4C8},   {0x4CB, 0x4CC},
+    {0x4D0, 0x4EB},   {0x4EE, 0x4F5},   {0x4F8, 0x4F9},   {0x531, 0x556},   {0x561, 0x586},   {0x5D0, 0x5EA},
+    {0x621, 0x63A},   {0x641, 0x64A},   {0x905, 0x939},   {0xE01, 0xE2E},   {0x10A0, 0x10C5}, {0x10D0, 0x10F6},
+    {0x1E00, 0x1E9B}, {0x1EA0, 0x1EF9}, {0x3007, 0x3007}, {0x3021, 0x3029}, {0x3041, 0x3094}, {0x30A1, 0x30FA},
+    {0x3105, 0x312C}, {0x4E00, 0x9FA5}, {0xAC00, 0xD7A3}};
+// What may follow the first character besides letters: the middle dot and
+// combining marks (a name spelt in decomposed form).
+constexpr tPointRange kNameMarks[] = {{0xB7, 0xB7}, {0x300, 0x345}, {0x360, 0x361}, {0x483, 0x486}};
+
+template <std::size_t N>
+bool In(const tPointRange (&ranges)[N], char32_t c) {
+  for (const tPointRange& r : ranges) {
+    if (c >= r.From && c <= r.To) return true;
+  }
+  return false;
+}
+
+// Whether c may start an id (an XML name without a colon), and whether it
+// may stand in one.
+bool StartsId(char32_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || In(kNameLetters, c);
+}
+bool StandsInId(char32_t c) {
+  return StartsId(c) || (c >= '0' && c <= '9') || c == '.' || c == '-' || In(kNameMarks, c);
+}
+
+}  // namespace
+
 bool WrittenIdOf(const std::u32string& points, std::string& out) {
   out.clear();
+  // An id is an XML ID, as editors write them: readers and the schema take
+  // nothing else. "1.png" becomes "_1.png", "my cover.png" "my_cover.png".
+  if (!points.empty() && !StartsId(points[0]) && StandsInId(points[0])) out += '_';
   for (char32_t c : points) {
-    if (IsUnnameable(c)) {
-      // XML holds no such character (a line break would also end the value
-      // as the listing reads it, hiding the element): the listing shows "_".
+    if (!StandsInId(c)) {
       out += '_';
     } else if (c < 0x80) {
-      out += EscapeId(std::string(1, static_cast<char>(c)));
+      out += static_cast<char>(c);
     } else {
+      // A reference reads right in whatever encoding the book declares.
       out += "&#" + std::to_string(static_cast<std::uint32_t>(c)) + ";";
     }
   }

@@ -55,17 +55,17 @@ class tEntryNames {
 // characters).
 std::size_t FitName(const std::string& name, std::size_t max);
 
-// The id an added file's name is written as: ASCII as it is, with & < > "
-// escaped, control characters (DEL and C1 included) and the characters XML
-// 1.0 forbids (U+FFFE, U+FFFF, lone surrogates) as "_", every other character as a numeric
-// reference, so that it reads right in whatever encoding the book declares. False when the name is not
-// valid in the system's file-name encoding: it cannot be written faithfully.
+// The id an added file's name is written as, a valid XML ID: ASCII letters,
+// digits, ".", "-" and "_" as they are, the letters (and combining marks) of
+// other scripts that every edition of XML takes in a name as numeric
+// references (so that they read right in whatever encoding the book
+// declares), every other character as "_", and a "_" before a first
+// character that cannot start a name ("1.png" is written "_1.png"). False
+// when the name is not valid in the system's file-name encoding: it cannot
+// be written faithfully.
 bool WrittenId(const std::string& fileName, std::string& id);
 // The same for a name given as code points.
 bool WrittenIdOf(const std::u32string& points, std::string& id);
-
-// Writes & < > " as references, so a name cannot end the attribute or tag.
-std::string EscapeId(const std::string& id);
 
 // An id as the book wrote it (references and all), made to stand between
 // double quotes in a start tag: a '"' (which only a value the book quoted

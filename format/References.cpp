@@ -253,7 +253,9 @@ void tReferenceScan::ValueEnds(std::uint64_t at) {
   }
   const bool sourceCover = isSourceCoverImage_;
   isSourceCoverImage_ = false;
-  if (held_.empty() || held_[0] != '#' || StartsEntry(tag_)) return;
+  // Only an image shows a picture: a link (a note, a section, the table of
+  // contents) names no image, whatever it points at.
+  if (held_.empty() || held_[0] != '#' || LocalName(tag_) != "image") return;
   Targets.push_back(IdInUtf8(held_.substr(1), charset_));
   if (cover) {
     HasCover = true;

@@ -1,7 +1,8 @@
-// What a book's text refers to, read the way XML software reads it: every
+// The images a book's text shows, read the way XML software reads it: every
 // attribute whose local name is "href" (any prefix, either quote, blanks
-// around "="), in any start tag outside comments, CDATA sections and
-// processing instructions, whose value starts with "#". An entry's own
+// around "=") of an element whose local name is "image", outside comments,
+// CDATA sections and processing instructions, whose value starts with "#".
+// Links (notes, sections, a table of contents) show no image. An entry's own
 // bytes, from "<binary" to "</binary>", refer to nothing: a reader shows
 // none of them, and whatever damage they hold cannot hide the text after
 // them. The book's cover is the first such reference inside <coverpage> in

@@ -20,3 +20,12 @@ struct tStartTag {
 // folded to lower case in the system's code page; a ">" inside quotes still
 // ends the tag, as the listing finds it.
 tStartTag ReadStartTag(std::string_view tagText);
+
+// The bytes of a start tag (as ReadStartTag takes them) with its content type
+// set to type, for an element that gets new content: the attribute that
+// ReadStartTag reads as the content type is written anew, or added at the
+// end when there is none; every other byte stays. A tag that closed itself
+// no longer does (the element gets content and an end tag). False when the
+// tag ends inside another attribute's quoted value: whatever followed would
+// be read as part of that value.
+bool WithContentType(std::string_view tagText, std::string_view type, std::string& out);

@@ -39,11 +39,13 @@ std::string ReadHead(const std::string& path, std::size_t limit) {
 // True when s holds a character that makes a shell pattern.
 bool IsPattern(const std::string& s) { return s.find_first_of("*?[") != std::string::npos; }
 
-// The entries (as the plug-in names them) that patterns select: a name
-// matches a pattern it equals or that it matches as a shell pattern, as the
-// user reads it. A name the listing shows otherwise (a character the code
-// page lacks shown as "_") is found through the book's ids. Gives 1, naming
-// each pattern that selects nothing, when any does.
+// The entries (as the plug-in names them) that arguments select: an
+// argument that is a name exactly as the listing shows it means that entry
+// alone, whatever characters it holds; only an argument that names no entry
+// is a shell pattern, matched against every name as the user reads it. A
+// name the listing shows otherwise (a character the code page lacks shown as
+// "_") is found through the book's ids. Gives 1, naming each argument that
+// selects nothing, when any does.
 int Select(const tTell& tell, const std::string& book, const std::vector<std::string>& names,
            const std::vector<std::string>& patterns, const std::string& nothingDone, std::set<std::string>& chosen) {
   std::map<std::string, std::string> shown;  // by the name as shown, the plug-in's
@@ -59,16 +61,15 @@ int Select(const tTell& tell, const std::string& book, const std::vector<std::st
     bool any = false;
     if (auto it = shown.find(p); it != shown.end()) {
       chosen.insert(it->second);
-      any = true;
+      continue;
     }
-    // Plain names are looked up; only patterns are matched against every name.
     for (std::size_t i = 0; IsPattern(p) && i < read.size(); ++i) {
       if (MatchesPattern(p, read[i])) {
         chosen.insert(names[i]);
         any = true;
       }
     }
-    if (!any && !IsPattern(p)) {
+    if (!any) {
       if (!idsRead) {
         std::string why;
         const std::string path = PluginPath(book, why);

@@ -70,14 +70,12 @@ _fb2pack() {
     _fb2pack_files f
     return
   fi
-  # The entries of the book on the line, as the listing names them. Never
-  # through compgen -W, which would expand what a book's ids hold. extract
-  # and delete take shell patterns: a name's pattern characters are escaped
-  # for fb2pack, so that the name means itself alone.
+  # The entries of the book on the line, as the listing names them: a name
+  # exactly as listed means that entry alone, pattern characters and all.
+  # Never through compgen -W, which would expand what a book's ids hold.
   local name
   while IFS= read -r name; do
     [[ $name == "$word"* ]] || continue
-    [[ $command != set-cover ]] && name=$(printf '%s' "$name" | sed 's/[][*?\\]/\\&/g')
     COMPREPLY+=("$(printf '%q' "$name")")
   done < <(fb2pack "${plugin[@]}" list -- "$book" 2>/dev/null)
   # set-cover takes a file too; quoted here, beside the names.

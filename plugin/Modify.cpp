@@ -55,6 +55,7 @@ struct tReplaced {
   bool Found = false;
   std::uint64_t At = 0;
   std::string Id;
+  std::string Tag;  // its start tag's bytes, up to its ">"
 };
 
 // The book held for a rewrite (against every other rewrite, until the end of
@@ -82,6 +83,22 @@ int HoldBook(tHeldBook& book) {
   const std::string_view head(reinterpret_cast<const char*>(r.Window.get()), r.WindowLength);
   return HeadAllowsRewrite(head) ? E_SUCCESS : E_UNKNOWN_FORMAT;
 }
+
+// Bytes [from, to) of the book (fewer where it ends).
+std::string BytesAt(tDiskRead& r, std::uint64_t from, std::uint64_t to) {
+  std::string bytes;
+  r.SeekTo(static_cast<std::uint32_t>(from));
+  while (!r.Eof && r.Pos < to) {
+    const std::uint32_t n = std::min<std::uint64_t>(r.Ahead(), to - r.Pos);
+    bytes.append(reinterpret_cast<const char*>(r.Here()), n);
+    r.Skip(n);
+  }
+  return bytes;
+}
+
+// Enough of a line's blanks on either side of an element to tell whether it
+// stands alone on its line.
+constexpr std::uint64_t kLineLook = 256;
 
 // Where added elements go in the bytes of ranges taken in order (counted in
 // those bytes), as tRootEndFinder tells it.
@@ -121,7 +138,7 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
   struct tCandidate {
     bool Found = false;
     tRange Span{};
-    std::string Id;
+    std::string Id, Tag;
   };
   std::vector<tCandidate> byName(replaced ? replaced->size() : 0), byId(byName.size());
   auto first = [](std::vector<tCandidate>& candidates, const std::unordered_map<std::string, std::size_t>& map,
@@ -149,9 +166,16 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
     const std::uint64_t end = scan.SkipElement();
     if (end == tElementScan::npos) return r.ShortRead ? E_EREAD : E_BAD_ARCHIVE;
     for (tCandidate* c : {asNamed, asId}) {
-      if (c != nullptr) *c = {true, {start, end}, tag.Id};
+      if (c != nullptr) *c = {true, {start, end}, tag.Id, scan.TagText};
     }
     if (goes) gone.push_back({start, end});
+  }
+  if (r.ShortRead) return E_EREAD;
+  // An element removed from a line of its own takes its line along.
+  for (tRange& g : gone) {
+    const std::uint64_t before = g.From < kLineLook ? 0 : g.From - kLineLook;
+    const tLineReach reach = RemovalReach(BytesAt(r, before, g.From), BytesAt(r, g.To, g.To + kLineLook));
+    g = {g.From - reach.Back, g.To + reach.Forward};
   }
   if (r.ShortRead) return E_EREAD;
   // A source takes the element of its name, or else the element of its id,
@@ -161,14 +185,14 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
     if (!c.Found) continue;
     const bool taken = std::any_of(gone.begin(), gone.end(), [&](const tRange& g) { return g.From == c.Span.From; });
     if (taken) continue;
-    (*replaced)[i] = {true, c.Span.From, c.Id};
+    (*replaced)[i] = {true, c.Span.From, c.Id, c.Tag};
     gone.push_back(c.Span);
   }
   std::sort(gone.begin(), gone.end(), [](const tRange& a, const tRange& b) { return a.From < b.From; });
   std::uint64_t from = 0;  // bytes before this have been decided
   for (const tRange& g : gone) {
     if (g.From > from) kept.push_back({from, g.From});
-    from = g.To;
+    from = std::max(from, g.To);
   }
   if (from < r.Size || kept.empty()) kept.push_back({from, r.Size});
   return E_SUCCESS;
@@ -303,6 +327,9 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
   std::vector<tRange>& kept = plan.Kept;
   plan.Replaced.assign(sources.size(), {});
   if (int rc = KeptRanges(book, {}, kept, &replacing, &plan.Replaced); rc != E_SUCCESS) return rc;
+  // How the new elements are laid out, from the line the root's end tag is on.
+  const tAddedPlace place = AddedPlace(BytesAt(r, rootEnd < kLineLook ? 0 : rootEnd - kLineLook, rootEnd));
+  if (r.ShortRead) return E_EREAD;
 
   // Every source is read before the book is touched: one that cannot be read
   // fails the whole call.
@@ -315,12 +342,12 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
     const std::string type = ContentTypeOf(content, sources[i].FileName);
     if (plan.Replaced[i].Found) {
       std::string element;
-      AppendElement(element, DoubleQuotedId(plan.Replaced[i].Id), type, EncodeBase64(content), false);
+      AppendInPlaceOf(element, plan.Replaced[i].Tag, plan.Replaced[i].Id, type, EncodeBase64(content));
       size += element.size();
       inserts.push_back({plan.Replaced[i].At, std::move(element)});
     } else {
       const std::size_t before = added.size();
-      AppendElement(added, sources[i].Id, type, EncodeBase64(content), true);
+      AppendElement(added, sources[i].Id, type, EncodeBase64(content), place.LineEnds);
       size += added.size() - before;
     }
     if (size > kMaxBookSize) return E_NO_MEMORY;  // a source grew since it was sized
@@ -328,9 +355,10 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
   // Where the new elements go in what stays: the root's end tag, unless the
   // removals left it inside an open tag.
   const bool allKept = kept.size() == 1 && kept[0].From == 0 && kept[0].To == r.Size;
-  const std::uint64_t at = allKept ? rootEnd : OldOffset(kept, RootEndIn(r, kept));
+  std::uint64_t at = allKept ? rootEnd : OldOffset(kept, RootEndIn(r, kept));
   if (r.ShortRead) return E_EREAD;
   if (at == tElementScan::npos) return E_UNKNOWN_FORMAT;
+  at -= std::min<std::uint64_t>(at, place.Back);
   if (!added.empty()) inserts.push_back({at, std::move(added)});
   return E_SUCCESS;
 }
@@ -427,6 +455,8 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
     if (it) {
       if (ids.count(decoded) != 0) {
         out.Result = tCoverResult::Shadowed;
+        out.Name = listed;
+        out.Id = decoded;
         return out;
       }
       id = tag.Id;
@@ -442,6 +472,8 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
   }
   if (!found && out.Added && ids.count(IdInUtf8(id, book.Reader->Charset)) != 0) {
     out.Result = tCoverResult::Shadowed;
+    out.Name = ReportedName(id, book.Reader->Charset);
+    out.Id = IdInUtf8(id, book.Reader->Charset);
     return out;
   }
   out.Id = IdInUtf8(id, book.Reader->Charset);
@@ -458,16 +490,7 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
     return out;
   }
   std::vector<tByteEdit> edits;
-  auto bytesAt = [&](std::uint64_t from, std::uint64_t to) {
-    std::string bytes;
-    r.SeekTo(static_cast<std::uint32_t>(from));
-    while (!r.Eof && r.Pos < to) {
-      const std::uint32_t n = std::min<std::uint64_t>(r.Ahead(), to - r.Pos);
-      bytes.append(reinterpret_cast<const char*>(r.Here()), n);
-      r.Skip(n);
-    }
-    return bytes;
-  };
+  auto bytesAt = [&](std::uint64_t from, std::uint64_t to) { return BytesAt(r, from, to); };
   switch (CoverEdits(references.Place, id, bytesAt, edits)) {
     case tCoverEdit::Done: break;
     case tCoverEdit::NoTitleInfo: out.Result = tCoverResult::NoTitleInfo; return out;

@@ -38,9 +38,10 @@ TEST(Names, ElementsThatWouldShareANameEachGetTheirOwn) {
       "<binary id=\"a_b.png\">RERE</binary>",
       "<binary id=\"&#1086;&#1073;&#1083;&#1086;&#1078;&#1082;&#1072;.png\">RUVF</binary>",
       "<binary id=\"&#1088;&#1080;&#1089;&#1091;&#1085;&#1086;&#1082;.png\">RkZG</binary>"};
+  // An element on a line of its own goes with its line.
   auto without = [&](std::size_t gone) {
     std::string text = kHead;
-    for (std::size_t i = 0; i < elements.size(); ++i) text += (i == gone ? "" : elements[i]) + "\r\n";
+    for (std::size_t i = 0; i < elements.size(); ++i) text += i == gone ? "" : elements[i] + "\r\n";
     return text + kTail;
   };
   const std::string text = without(elements.size());

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "CharHandlers/CharHandlers.h"
+#include "format/StartTag.h"
 
 namespace {
 
@@ -127,4 +128,29 @@ TEST(GetTag, NothingChangesOnceTheTagIsComplete) {
   EXPECT_EQ(t->Status, tGetTag::kDone);
   EXPECT_EQ(t->Attributes, attrs);
   EXPECT_EQ(t->TagName, "a");
+}
+
+TEST(StartTag, ANewContentTypeChangesThatAttributeAloneAndTheReadingOfNoOther) {
+  for (const auto& [tag, written] : std::vector<std::pair<std::string, std::string>>{
+           {"<binary id=\"a\" content-type=\"image/gif\" xml:lang=\"ru\"",
+            "<binary id=\"a\" content-type=\"image/png\" xml:lang=\"ru\""},
+           {"<binary\tCONTENT-TYPE='x'\r\nid='a'", "<binary\tcontent-type=\"image/png\"\r\nid='a'"},
+           {"<binary id=\"a\" content-type= content-type=\"y\"",
+            "<binary id=\"a\" content-type= content-type=\"image/png\""},
+           {"<binary xml:lang=\"ru\" id=\"a\"", "<binary xml:lang=\"ru\" id=\"a\" content-type=\"image/png\""},
+           {"<binary id=\"a\" /", "<binary id=\"a\" content-type=\"image/png\""},
+           {"<binary id='a'/", "<binary id='a' content-type=\"image/png\""},
+           {"<binary id=a/", "<binary id=a/ content-type=\"image/png\""},
+           {"<binary content-type=x/", "<binary content-type=\"image/png\""},
+           {"<binary id=\"a\" content-type=\"image/gif", "<binary id=\"a\" content-type=\"image/png\""},
+           {"<binary id=\"a b", ""}}) {
+    std::string out;
+    EXPECT_EQ(WithContentType(tag, "image/png", out), !written.empty()) << tag;
+    if (written.empty()) continue;
+    EXPECT_EQ(out, written);
+    const tStartTag before = ReadStartTag(tag), after = ReadStartTag(out);
+    EXPECT_EQ(after.Id, before.Id) << tag;
+    EXPECT_EQ(after.ContentType, "image/png") << tag;
+    EXPECT_FALSE(after.ClosesItself) << tag;
+  }
 }

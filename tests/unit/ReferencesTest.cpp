@@ -23,8 +23,9 @@ TEST(References, AreReadAsXmlReadsThemInPiecesOfAnySize) {
       "<image l:href=\"#broken <image l:href=\"#after.png\"/>"
       "<binary id=\"e\" l:href=\"#tag\">QUJD<!-- <image l:href=\"#entry\"/></binary <</binary>"
       "<image l:href=\"#last.png\"/></FictionBook>";
-  // An entry's bytes refer to nothing, and a broken entry hides nothing after it.
-  const std::vector<std::string> expected = {"a.png", "b&c.png", "n\xD1\x8B", "\xD1\x8B.png", "after.png", "last.png"};
+  // An entry's bytes refer to nothing, a link (the note) shows no image, and a
+  // broken entry hides nothing after it.
+  const std::vector<std::string> expected = {"a.png", "b&c.png", "\xD1\x8B.png", "after.png", "last.png"};
   for (std::size_t piece : {text.size(), std::size_t{1}, std::size_t{7}}) EXPECT_EQ(Targets(text, piece), expected);
   // Read in the book's encoding: windows-1251 0xFB is U+044B.
   EXPECT_EQ(Targets("<image l:href=\"#\xFB.png\"/>", 3, tCharset::Windows1251),
