@@ -23,10 +23,6 @@ bool StartsHere(tDiskRead& book, std::string_view text) {
 
 }  // namespace
 
-void tHeadSink::Took(std::size_t n) {
-  if (Head.size() < keep_) Head.append(room_.data(), std::min(n, keep_ - Head.size()));
-}
-
 tContentEnd ReadEntryContent(tDiskRead& book, bool closesItself, tContentSink& sink) {
   tContentEnd end;
   while (!book.Eof && book.Ch != kTagEnd) book.Next();

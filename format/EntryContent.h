@@ -35,20 +35,6 @@ class tContentSink {
   ~tContentSink() = default;
 };
 
-// A sink that keeps only the first bytes of an entry; Head is taken (and
-// emptied) before the next.
-class tHeadSink final : public tContentSink {
- public:
-  explicit tHeadSink(std::size_t keep) : keep_(keep) {}
-  char* Room() override { return room_.data(); }
-  void Took(std::size_t n) override;
-  std::string Head;
-
- private:
-  std::size_t keep_;
-  std::vector<char> room_ = std::vector<char>(kMaxPiece);
-};
-
 // Reads the content of the entry whose start tag the reader stands in (on
 // or before its ">"): whatever follows the tag up to the next '<', decoded a
 // piece at a time, so that an entry of any size needs no more memory than

@@ -326,14 +326,30 @@ void tReferenceScan::EndTagEnds(std::uint64_t at) {
   if (name == "coverpage" && coverpage_ > 0) --coverpage_;
 }
 
+namespace {
+
+// The references, and the root's end as adding finds it, in one reading.
+struct tReferencesAndEnd final : tDiskRead::tWatcher {
+  explicit tReferencesAndEnd(tCharset charset) : References(charset) {}
+  void Saw(const std::uint8_t* bytes, std::uint32_t n) override {
+    References.Saw(bytes, n);
+    if (!End.Done()) End.Feed(bytes, n);
+  }
+  tReferenceScan References;
+  tRootEndFinder End;
+};
+
+}  // namespace
+
 bool ReadBookReferences(const std::string& path, tBookReferences& out,
                         const std::function<void(tBookRead&, const tStartTag&, const std::string&)>& each) {
   out = {};
   tBookRead book(path);
   if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
   const tCharset charset = book.Charset;
-  tReferenceScan references(charset);
-  book.Watch(references);
+  tReferencesAndEnd watch(charset);
+  tReferenceScan& references = watch.References;
+  book.Watch(watch);
   // The elements, named as the listing names them; the references ride along.
   tElementScan scan(book);
   tEntryNames names;
@@ -350,5 +366,6 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out,
   out.Cover = std::move(references.Cover);
   out.SourceCover = std::move(references.SourceCover);
   out.Place = std::move(references.Place);
+  out.Ends = watch.End.InsertionPoint() != tElementScan::npos;
   return !book.ShortRead;
 }

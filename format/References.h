@@ -141,6 +141,7 @@ struct tBookReferences {
   bool HasCover = false, HasSourceCover = false;
   std::string Cover, SourceCover;  // as tReferenceScan gives them
   tCoverPlace Place;
+  bool Ends = false;  // the root's end tag stands where adding finds it (tRootEndFinder): the book is not cut short
 };
 
 class tBookRead;

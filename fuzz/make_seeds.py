@@ -48,6 +48,11 @@ def main():
                 lines.append(symbols[at:at + n])
                 at += n
             seeds.append(eol.join(lines))
+    elif target == "image":
+        # A mode byte (0: any bytes, cut into pieces; 1 to 3: images built
+        # by their formats' rules) before what each reads.
+        seeds = [b"\x00\x07" + fb2book.png(), b"\x00\x03" + fb2book.jpeg_frame(300), b"\x01" + rng.randbytes(300),
+                 b"\x02" + rng.randbytes(300), b"\x03" + rng.randbytes(300)]
     elif target == "handlers":
         seeds = [b"\x07<binary" + b'x<binary id="a.png" content-type=\'image/png\'>',
                  b"\x02ab" + b"ababab", b"\x00<!-- > -->", b"\x03aab" + b"aaab<BR/>"]

@@ -11,7 +11,7 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 # Longer inputs find nothing new in the codec and the handlers, only slow them.
-MAX_LEN = {"base64": 4096, "handlers": 4096}
+MAX_LEN = {"base64": 4096, "handlers": 4096, "image": 8192}
 
 
 def main():

@@ -224,7 +224,10 @@ int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o) {
   if (o.Json) {
     for (const std::string& d : dangling) tell.Warn(o.Book + ": the text shows #" + d + ", which no image has");
   }
-  if (!WriteOut(o.Json ? JsonListing(entries, o.Long) : PlainListing(entries, o.Long, dangling))) {
+  std::string listing = o.Json ? JsonListing(entries, o.Long) : PlainListing(entries, o.Long, dangling);
+  if (o.Into != nullptr) {
+    *o.Into = std::move(listing);
+  } else if (!WriteOut(listing)) {
     return tell.Fail("cannot write the listing");
   }
   return status;
@@ -317,6 +320,13 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
     files.push_back(file);
   }
   if (files.empty()) return 1;
+  // What detect and test call no book is none to add to either. Read
+  // without the plug-in's hold on the book, which a writer beside us would
+  // find in its way.
+  if (FileProblem(o.Book, false).empty() && !fb2pack::IsBookHead(ReadHead(o.Book, fb2pack::RootTagWithin()))) {
+    const std::string what = WhatItIsInstead(o.Book);
+    return tell.Fail(o.Book + ": not an FB2 book" + (what.empty() ? "" : ": " + what) + "; nothing was added");
+  }
   // Each file goes by a path the plug-in can open; the file's own name
   // becomes its entry's.
   std::vector<std::string> given;
@@ -442,6 +452,7 @@ std::string DamageOf(const tEntryFacts& end) {
   add(end.AfterEnd, "symbols after its end");
   add(end.Stray, "stopped by a stray tag");
   add(end.Lone, "one symbol too many");
+  add(!end.ImageDamage.empty(), end.ImageDamage.c_str());
   return why;
 }
 
@@ -468,10 +479,12 @@ int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& b
   std::string unusable;
   const std::string path = PluginPath(book, unusable);
   if (path.empty()) return tell.Fail(unusable);
+  // What the plug-in does not recognise is no book, as unzip -t says of a
+  // file that is no zip, whatever images it may hold.
+  if (CheckBook(plugin, tell, book, false) != 0) return 1;
   std::vector<tEntryFacts> entries;
   tBookReferences refs;
   if (!fb2pack::InspectBook(path, entries, refs)) return tell.Fail(book + ": cannot be read to its end");
-  if (entries.empty() && CheckBook(plugin, tell, book, false) != 0) return 1;
   std::string out;
   std::size_t damaged = 0;
   std::set<std::string> ids;
@@ -490,11 +503,17 @@ int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& b
       out += book + ": the text shows #" + target + ", which no image has\n";
     }
   }
+  // A book without its end was cut short (a download that stopped), whatever
+  // its images: adding to it is refused for the same reason.
   const std::string count = std::to_string(entries.size()) + (entries.size() == 1 ? " image" : " images");
-  out += book + ": " +
-         (damaged == 0 ? "whole (" + count + ")" : std::to_string(damaged) + " of " + count + " damaged") + "\n";
+  const std::string images = damaged == 0 ? count : std::to_string(damaged) + " of " + count + " damaged";
+  if (!refs.Ends) {
+    out += book + ": cut short (no </FictionBook>); " + images + "\n";
+  } else {
+    out += book + ": " + (damaged == 0 ? "whole (" + images + ")" : images) + "\n";
+  }
   if (!WriteOut(out)) return tell.Fail("cannot write the report");
-  return damaged == 0 ? 0 : 1;
+  return damaged == 0 && refs.Ends ? 0 : 1;
 }
 
 }  // namespace

@@ -103,6 +103,18 @@ std::string JsonListing(const std::vector<tListed>& entries, bool withDetails) {
   return out + (entries.empty() ? "]\n" : "\n]\n");
 }
 
+std::string JsonBooks(const std::vector<tBookListing>& books) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < books.size(); ++i) {
+    bool valid = true;
+    std::string entries = books[i].Listed ? books[i].Json : "null";
+    while (!entries.empty() && entries.back() == '\n') entries.pop_back();
+    out += (i ? ",\n" : "\n") + std::string("{\"book\": ") + JsonString(books[i].Book, valid) +
+           ", \"entries\": " + entries + "}";
+  }
+  return out + (books.empty() ? "]\n" : "\n]\n");
+}
+
 tProgress::tProgress() : enabled_(isatty(fileno(stderr)) != 0), start_(std::chrono::steady_clock::now()) {}
 
 tProgress::~tProgress() {

@@ -30,6 +30,15 @@ std::string PlainListing(const std::vector<tListed>& entries, bool withDetails,
 // UTF-8 also "hex" (its exact bytes), "cover", "source_cover" and
 // "referenced", and with details "size", "type" and, when damaged, "damage".
 std::string JsonListing(const std::vector<tListed>& entries, bool withDetails);
+// Several books' JSON listings as one document: an array with an object for
+// each book, {"book": its path, "entries": its listing}, in the order given;
+// "entries" is null for a book that could not be listed (why was told).
+struct tBookListing {
+  std::string Book;
+  bool Listed = false;
+  std::string Json;  // JsonListing's
+};
+std::string JsonBooks(const std::vector<tBookListing>& books);
 
 // Shows how far a long walk has come, on a terminal only.
 class tProgress {

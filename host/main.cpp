@@ -23,6 +23,7 @@
 #include "Diagnosis.h"
 #include "Encoding.h"
 #include "FileChecks.h"
+#include "Output.h"
 #include "PluginLoader.h"
 
 #ifndef FB2PACK_VERSION
@@ -190,7 +191,8 @@ int main(int argc, char** argv) {
 
   if (cHelp->parsed()) {
     if (helpOn.empty()) {
-      std::fputs(app.help().c_str(), stdout);
+      // The program's own summary: app.help() would tell of the command parsed, help itself.
+      std::fputs(app.get_formatter()->make_help(&app, "fb2pack", CLI::AppFormatMode::Normal).c_str(), stdout);
       return 0;
     }
     try {
@@ -204,8 +206,20 @@ int main(int argc, char** argv) {
   PluginLoader plugin;
   if (int rc = LoadPlugin(plugin, tell, pluginPath); rc != 0) return rc;
   if (cList->parsed()) {
-    if (list.Json && listed.size() > 1) return Usage("--json lists one book at a time");
     int status = 0;
+    if (list.Json && listed.size() > 1) {
+      // One document, naming each book.
+      std::vector<tBookListing> books;
+      for (const std::string& book : listed) {
+        books.push_back({book, false, {}});
+        list.Book = book;
+        list.Into = &books.back().Json;
+        status |= List(plugin, tell, list);
+        books.back().Listed = !books.back().Json.empty();
+      }
+      if (!WriteText(stdout, JsonBooks(books))) return tell.Fail("cannot write the listing");
+      return status;
+    }
     for (std::size_t i = 0; i < listed.size(); ++i) {
       // As head does with several files.
       if (listed.size() > 1) WriteText(stdout, std::string(i ? "\n" : "") + "==> " + listed[i] + " <==\n");

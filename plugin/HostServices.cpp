@@ -18,6 +18,8 @@ std::uint64_t MaxBookSize() { return kMaxBookSize; }
 
 bool IsZipArchive(std::string_view head) { return head.starts_with(kZipStart); }
 
+bool IsBookHead(std::string_view head) { return HeadIsBook(head); }
+
 std::uint64_t AddedElementSize(std::size_t idLength, std::uint64_t fileSize) {
   return ElementLength(idLength, Base64Length(fileSize));
 }
@@ -45,6 +47,7 @@ void Give(::tBookReferences& refs, tBookReferences& out) {
   out.HasSourceCover = refs.HasSourceCover;
   out.Cover = std::move(refs.Cover);
   out.SourceCover = std::move(refs.SourceCover);
+  out.Ends = refs.Ends;
 }
 
 }  // namespace
@@ -64,7 +67,7 @@ bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookRe
   out.clear();
   for (auto& e : entries) {
     out.push_back({std::move(e.Name), std::move(e.ContentType), std::move(e.Head), e.End.Cut, e.End.Stray,
-                   e.End.Foreign, e.End.AfterEnd, e.End.Lone});
+                   e.End.Foreign, e.End.AfterEnd, e.End.Lone, std::move(e.ImageDamage)});
   }
   return whole;
 }

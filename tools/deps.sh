@@ -16,19 +16,19 @@
 set -eu
 tools=$(cd "$(dirname "$0")" && pwd)
 
-native="cmake make g++ valgrind clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev libcli11-dev python3 binutils util-linux"
+native="cmake make g++ valgrind clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev libcli11-dev zlib1g-dev libxml2-utils python3 binutils util-linux"
 # 32-bit Linux builds (run natively, or under qemu-i386 where the kernel
 # cannot): amd64 packages only. qemu-user without its binfmt handlers, which
 # would make every i386 program look native.
-linux32="g++-multilib qemu-user"
-cross="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"
+linux32="g++-multilib lib32z1-dev qemu-user"
+cross="g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 libz-mingw-w64-dev"
 windows="man-db $cross wine wine64"
 bench="hyperfine gnuplot-nox time"
 
 case "${1:-}" in
   --native) want="$native" ;;
   --bench) want="$native $bench" ;;
-  --package) want="cmake make g++ googletest libcli11-dev python3 $cross" ;;
+  --package) want="cmake make g++ googletest libcli11-dev zlib1g-dev python3 $cross" ;;
   "") want="$native $linux32 $windows" ;;
   *) echo "usage: $0 [--native|--bench|--package]" >&2; exit 2 ;;
 esac

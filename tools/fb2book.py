@@ -44,3 +44,64 @@ def parts(binaries, before="", encoding="utf-8", root=ROOT, eol="\r\n"):
 
 def book(binaries, **kw):
     return b"".join(parts(binaries, **kw))
+
+
+def png(width=2, height=2, colour=(200, 30, 30)):
+    """A real PNG of one colour."""
+    import struct
+    import zlib
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes(colour) * width for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def jpeg_frame(size=2000):
+    """A JPEG's framing as cameras write it (markers, segments, coded data
+    with stuffed bytes and restart markers, the end marker), about size
+    bytes long: what a check of its structure reads."""
+    def segment(marker, data):
+        return b"\xFF" + bytes([marker]) + (len(data) + 2).to_bytes(2, "big") + data
+    coded = bytearray()
+    while len(coded) < size:
+        coded += bytes(range(1, 200)) + b"\xFF\x00" + b"\xFF\xD0"
+    return (b"\xFF\xD8" + segment(0xE0, b"JFIF\0\1\1\0\0\1\0\1\0\0") + segment(0xDB, bytes(65))
+            + segment(0xC0, b"\x08\0\x10\0\x10\x03\x01\x22\0\x02\x11\x01\x03\x11\x01")
+            + segment(0xC4, bytes(30)) + segment(0xDA, b"\x03\x01\0\x02\x11\x03\x11\0\x3f\0")
+            + bytes(coded) + b"\xFF\xD9")
+
+
+def editor_book(binaries, cover=None, images=(), eol="\n", encoding="utf-8"):
+    """A book as FB Editor and Book Designer write them, valid by the FB2
+    schema: a title with a cover page (when cover names an id), a table of
+    contents linking to sections, footnote links (type="note") into a notes
+    body, a bookmark, a link out of the book, and an image in the text for
+    each id of images. binaries: (id, bytes, content-type) of its images."""
+    x = eol
+    cover_page = f'{x}  <coverpage><image l:href="#{cover}"/></coverpage>' if cover else ""
+    pictures = "".join(f'{x}   <image l:href="#{i}"/>' for i in images)
+    head = (f'<description>{x} <title-info>{x}  <genre>prose_classic</genre>{x}'
+            f'  <author><first-name>Anna</first-name><last-name>Petrova</last-name></author>{x}'
+            f'  <book-title>Notes and links</book-title>{cover_page}{x}  <lang>ru</lang>{x} </title-info>{x}'
+            f' <document-info>{x}  <author><nickname>editor</nickname></author>{x}'
+            f'  <program-used>FB Editor v2.0</program-used>{x}  <date>2026</date>{x}'
+            f'  <id>4F0A6C1E-0000-4000-8000-000000000001</id>{x}  <version>1.0</version>{x} </document-info>{x}'
+            f'</description>{x}<body>{x} <title><p>Contents</p></title>{x}'
+            f' <section id="toc">{x}  <p><a l:href="#ch1">Chapter 1</a></p>{x}'
+            f'  <p><a l:href="#ch2">Chapter 2</a></p>{x} </section>{x}'
+            f' <section id="ch1">{x}  <title><p>Chapter 1</p></title>{x}'
+            f'  <p>{CYRILLIC_TEXT}<a l:href="#n_1" type="note">[1]</a> and back to <a l:href="#bm1">the mark</a>.</p>'
+            f'{pictures}{x}  <p id="bm1">A bookmark; see <a l:href="https://example.org/#top">the site</a>.'
+            f'<a l:href="#n_2" type="note">[2]</a></p>{x} </section>{x}'
+            f' <section id="ch2">{x}  <title><p>Chapter 2</p></title>{x}  <p>{CYRILLIC_TEXT}</p>{x} </section>{x}'
+            f'</body>{x}<body name="notes">{x} <title><p>Notes</p></title>{x}'
+            f' <section id="n_1">{x}  <title><p>1</p></title>{x}  <p>The first note.</p>{x} </section>{x}'
+            f' <section id="n_2">{x}  <title><p>2</p></title>{x}  <p>The second note.</p>{x} </section>{x}'
+            f'</body>{x}')
+    return book([binary(i, data, kind, eol=eol) for i, data, kind in binaries], before=head, encoding=encoding,
+                eol=eol)
+
+
+CYRILLIC_TEXT = "Съешь же ещё этих мягких французских булок, да выпей чаю."

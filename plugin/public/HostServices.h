@@ -21,6 +21,9 @@ std::uint64_t MaxBookSize();
 // True when a file's first bytes are a zip archive's: no book, even when it
 // stores one uncompressed.
 bool IsZipArchive(std::string_view head);
+// True when a file whose first RootTagWithin() bytes are head is recognised
+// as a book, by the rule CanYouHandleThisFile applies.
+bool IsBookHead(std::string_view head);
 // The most a book grows by when a file of fileSize bytes is added under an
 // id of idLength bytes.
 std::uint64_t AddedElementSize(std::size_t idLength, std::uint64_t fileSize);
@@ -50,6 +53,7 @@ struct tBookReferences {
   std::vector<std::string> Targets;  // each reference's id, in UTF-8, in text order
   bool HasCover = false, HasSourceCover = false;
   std::string Cover, SourceCover;  // the ids the title's and the source book's cover pages name
+  bool Ends = false;               // the root's end tag stands where adding puts images: not cut short
 };
 // Reads the book at path; false when it cannot be read.
 bool ReadBookReferences(const std::string& path, tBookReferences& out);
@@ -64,6 +68,7 @@ struct tEntryFacts {
   bool Foreign = false;     // it holds bytes that are not base64
   bool AfterEnd = false;    // symbols follow the padding that ended it
   bool Lone = false;        // a single symbol is left over at its end
+  std::string ImageDamage;  // what is wrong with the image its bytes make ("PNG chunk IDAT fails its CRC")
 };
 // Reads every entry of the book at path and, in the same pass, its elements
 // and references (as ReadBookReferences); false when it cannot be read.

@@ -141,6 +141,7 @@ TEST(StartTag, ANewContentTypeChangesThatAttributeAloneAndTheReadingOfNoOther) {
            {"<binary id=\"a\" /", "<binary id=\"a\" content-type=\"image/png\""},
            {"<binary id='a'/", "<binary id='a' content-type=\"image/png\""},
            {"<binary id=a/", "<binary id=a/ content-type=\"image/png\""},
+           {"<binary id=!a\"/", "<binary id=!a\"/ content-type=\"image/png\""},
            {"<binary content-type=x/", "<binary content-type=\"image/png\""},
            {"<binary id=\"a\" content-type=\"image/gif", "<binary id=\"a\" content-type=\"image/png\""},
            {"<binary id=\"a b", ""}}) {
