@@ -2,7 +2,8 @@
 // codes; a failure leaves the book byte for byte; the names listed are
 // distinct, and deleting one listed name cuts out exactly one element (with
 // its line, when it stands alone on one) and changes no other byte; deleting
-// what was added gives the book back byte for byte; adding a file under a listed name changes that
+// what was added gives the book back byte for byte; a book added to is one
+// that test does not call cut short; adding a file under a listed name changes that
 // element alone, in its place, and every reference that resolved before
 // resolves after; making a listed entry the cover makes it the cover and
 // changes no listing.
@@ -165,6 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!fs::exists(src / names[0], ec)) return 0;
   }
   const std::set<std::string> resolvedBefore = Resolved(book).first;
+  tBookReferences read;
+  const bool ends = ReadBookReferences(book, read) && read.Ends;  // what test calls not cut short
   auto bookPath = CString(book);
   auto list = MakeNameList(names);
   int rc;
@@ -187,6 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!faithful) FUZZ_CHECK(rc != 0);
     // No name has a folder part, so keeping paths asks for nothing more.
     FUZZ_CHECK(rc != E_NOT_SUPPORTED);
+    // A book that test calls cut short is one that adding refuses.
+    if (rc == 0) FUZZ_CHECK(ends);
   } else if (flags == 3 && oneListed && !before.empty()) {
     // Making a listed entry the cover: it is then the cover, the listing is
     // as it was, and nothing that resolved is disconnected; or the book is
