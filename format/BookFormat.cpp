@@ -46,8 +46,8 @@ std::size_t AppendElement(std::string& out, const std::string& writtenId, const 
   return close;
 }
 
-void AppendInPlaceOf(std::string& out, std::string_view tagText, const std::string& id,
-                     const std::string& contentType, const std::string& base64) {
+void AppendInPlaceOf(std::string& out, std::string_view tagText, const std::string& id, const std::string& contentType,
+                     const std::string& base64) {
   std::string tag;
   if (!WithContentType(tagText, contentType, tag)) {
     AppendElement(out, DoubleQuotedId(id), contentType, base64, false);

@@ -64,8 +64,8 @@ std::size_t AppendElement(std::string& out, const std::string& writtenId, const 
 // the book wrote them and only its content type set, then the base64 text
 // and the end tag. A tag that ends inside a quoted value is written anew,
 // with only its id (as ReadStartTag read it) and the content type.
-void AppendInPlaceOf(std::string& out, std::string_view tagText, const std::string& id,
-                     const std::string& contentType, const std::string& base64);
+void AppendInPlaceOf(std::string& out, std::string_view tagText, const std::string& id, const std::string& contentType,
+                     const std::string& base64);
 
 // How far the removal of an element reaches past its own bytes, so that an
 // add followed by a delete gives the book back byte for byte and a removal

@@ -214,11 +214,12 @@ void tImageCheck::Scan(std::uint8_t c) {
 std::string tImageCheck::Damage() const {
   if (!damage_.empty()) return damage_;
   if (ended_) return {};
-  const std::string sizes = " (" + std::to_string(total_) + " of the " + std::to_string(length_) + " bytes its header gives)";
+  const std::string sizes =
+      " (" + std::to_string(total_) + " of the " + std::to_string(length_) + " bytes its header gives)";
   switch (kind_) {
     case tKind::Png:
       return step_ == tStep::PngChunkData || step_ == tStep::PngCrc ? "PNG cut short (in its " + chunk_ + " chunk)"
-                                                                     : "PNG cut short (no IEND chunk)";
+                                                                    : "PNG cut short (no IEND chunk)";
     case tKind::Jpeg: return "JPEG cut short (no end-of-image marker)";
     case tKind::Gif: return "GIF cut short (no trailer)";
     case tKind::WebP: return total_ < length_ ? "WebP cut short" + sizes : "";

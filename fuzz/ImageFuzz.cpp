@@ -48,7 +48,8 @@ std::string Jpeg(FuzzedDataProvider& in) {
     auto marker = in.ConsumeIntegralInRange<std::uint8_t>(0x02, 0xFE);
     if (marker == 0xD8 || marker == 0xD9 || (marker >= 0xD0 && marker <= 0xD7)) marker = 0xE1;
     const std::string data = in.ConsumeRandomLengthString(300);
-    jpeg += std::string("\xFF") + static_cast<char>(marker) + Big(static_cast<std::uint32_t>(data.size() + 2), 2) + data;
+    jpeg +=
+        std::string("\xFF") + static_cast<char>(marker) + Big(static_cast<std::uint32_t>(data.size() + 2), 2) + data;
     if (marker != 0xDA) continue;
     for (char c : in.ConsumeRandomLengthString(300)) {
       jpeg += c;
@@ -69,7 +70,8 @@ std::string Gif(FuzzedDataProvider& in) {
     return out + '\0';
   };
   const auto flags = in.ConsumeIntegral<std::uint8_t>();
-  std::string gif = "GIF89a" + std::string("\1\0\1\0", 4) + static_cast<char>(flags) + std::string(2, '\0') + table(flags);
+  std::string gif =
+      "GIF89a" + std::string("\1\0\1\0", 4) + static_cast<char>(flags) + std::string(2, '\0') + table(flags);
   while (in.remaining_bytes() > 0 && in.ConsumeBool()) {
     if (in.ConsumeBool()) {
       gif += "!" + std::string(1, static_cast<char>(in.ConsumeIntegral<std::uint8_t>())) + subBlocks();

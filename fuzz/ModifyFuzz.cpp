@@ -231,7 +231,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(after.size() <= text.size());
     // Up to the line the first element stands on (it may go with its line).
     std::size_t first = text.find("<binary");
-    if (first != std::string::npos) first = text.rfind('\n', first) == std::string::npos ? 0 : text.rfind('\n', first) + 1;
+    if (first != std::string::npos)
+      first = text.rfind('\n', first) == std::string::npos ? 0 : text.rfind('\n', first) + 1;
     FUZZ_CHECK(after.compare(0, first == std::string::npos ? after.size() : first, text, 0,
                              first == std::string::npos ? text.size() : first) == 0);
     const bool listed = names.size() == 1 && std::find(before.begin(), before.end(), names[0]) != before.end();

@@ -10,7 +10,7 @@
 struct tListOptions {
   std::string Book;
   bool Json = false;
-  bool Long = false;             // size and type of each entry, learnt by extracting it
+  bool Long = false;            // size and type of each entry, learnt by extracting it
   std::string* Into = nullptr;  // where the listing goes instead of standard output
 };
 

@@ -9,13 +9,13 @@ TEST(Delete, RemovesTheElementWithItsLineWhenItStandsAloneOnOne) {
   ScratchDir dir;
   std::string book = dir.File("b.fb2");
   const std::string x = "<binary id=\"x\">QUJD</binary>";
-  for (const auto& [before, after] : std::vector<std::pair<std::string, std::string>>{
-           {"A\r\n" + x + "\r\nB", "A\r\nB"},
-           {"A\n  \t" + x + " \nB", "A\nB"},
-           {"A\r\n  " + x + "B", "A\r\n  B"},
-           {"A" + x + "\r\nB", "A\r\nB"},
-           {"A\r\n" + x + x + "\r\nB", "A\r\n\r\nB"},
-           {"A\r\n" + x + "\r\n" + x + "\r\nB", "A\r\nB"}}) {
+  for (const auto& [before, after] :
+       std::vector<std::pair<std::string, std::string>>{{"A\r\n" + x + "\r\nB", "A\r\nB"},
+                                                        {"A\n  \t" + x + " \nB", "A\nB"},
+                                                        {"A\r\n  " + x + "B", "A\r\n  B"},
+                                                        {"A" + x + "\r\nB", "A\r\nB"},
+                                                        {"A\r\n" + x + x + "\r\nB", "A\r\n\r\nB"},
+                                                        {"A\r\n" + x + "\r\n" + x + "\r\nB", "A\r\nB"}}) {
     Spit(book, kHead + before + kTail);
     EXPECT_EQ(api::Delete(book, {"x", "x (2)"}), 0);
     EXPECT_EQ(Slurp(book), kHead + after + kTail) << before;
@@ -218,8 +218,13 @@ TEST(Pack, AFileListedNowhereReplacesNothingWhateverItsNameWouldBeShownAs) {
   const std::string before = kHead + "<binary id=\"a:b.png\">T0xE</binary>";
   Spit(book, before + kTail);
   ASSERT_EQ(api::Names(book), (std::vector<std::string>{"a_b.png"}));
-  Spit(dir.File("a\x01" "b.png"), "Man");
-  EXPECT_EQ(api::Pack(book, dir.Prefix(), {"a\x01" "b.png"}), 0);
+  Spit(dir.File("a\x01"
+                "b.png"),
+       "Man");
+  EXPECT_EQ(api::Pack(book, dir.Prefix(),
+                      {"a\x01"
+                       "b.png"}),
+            0);
   EXPECT_EQ(Slurp(book), before + "<binary id=\"a_b.png\" content-type=\"image/png\">TWFu</binary>" + kTail)
       << "after other markup on the root end's line: no line end";
   EXPECT_EQ(api::Names(book), (std::vector<std::string>{"a_b.png", "a_b (2).png"}));
@@ -248,8 +253,7 @@ TEST(Pack, NamesAreWrittenAsXmlIdsAndAddedAgainReplaceTheirElement) {
   EXPECT_EQ(api::Names(book), std::vector<std::string>{"Tom___Jerry.jpg"});
   Spit(dir.File("Tom & Jerry.jpg"), "2");
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"Tom & Jerry.jpg"}), 0);
-  EXPECT_EQ(Slurp(book),
-            kHead + "<binary id=\"Tom___Jerry.jpg\" content-type=\"image/jpeg\">Mg==</binary>\r\n" + kTail)
+  EXPECT_EQ(Slurp(book), kHead + "<binary id=\"Tom___Jerry.jpg\" content-type=\"image/jpeg\">Mg==</binary>\r\n" + kTail)
       << "in the old element's place, and its line end stays";
 #ifndef _WIN32
   Spit(dir.File("1q\"<x>.png"), "3");

@@ -81,28 +81,28 @@ TEST(EntryName, EveryElementOfABookGetsANameNoEarlierOneHas) {
 }
 
 TEST(EntryName, EscapedIdsReadBackAsTheName) {
-  for (const auto& [escaped, name] : std::vector<std::pair<std::string, std::string>>{
-           {"Tom &amp; Jerry.jpg", "Tom & Jerry.jpg"},
-           {"a&lt;b&gt;c&quot;.png", "a<b>c\".png"},
-           {"&amp;amp;.png", "&amp;.png"},
-           {"it&apos;s.png", "it's.png"}}) {
+  for (const auto& [escaped, name] :
+       std::vector<std::pair<std::string, std::string>>{{"Tom &amp; Jerry.jpg", "Tom & Jerry.jpg"},
+                                                        {"a&lt;b&gt;c&quot;.png", "a<b>c\".png"},
+                                                        {"&amp;amp;.png", "&amp;.png"},
+                                                        {"it&apos;s.png", "it's.png"}}) {
     EXPECT_EQ(Named("<binary id=\"" + escaped + "\""), name);
   }
 }
 
 TEST(EntryName, AddedFilesAreWrittenUnderValidXmlIds) {
-  for (const auto& [file, id] : std::vector<std::pair<std::u32string, std::string>>{
-           {U"my cover.jpg", "my_cover.jpg"},
-           {U"1cover.jpg", "_1cover.jpg"},
-           {U".hidden", "_.hidden"},
-           {U"a:b&c\"d'e<f>.png", "a_b_c_d_e_f_.png"},
-           {U"_ok-1.2", "_ok-1.2"},
-           {U" lead", "_lead"},
-           {U"\u0451\u0436 1.png", "&#1105;&#1078;_1.png"},
-           {U"\u0438\u0306", "&#1080;&#774;"},
-           {U"\u0306x", "_&#774;x"},
-           {U"\U0001F4D6\u2116.png", "__.png"},
-           {U"a\tb\n.png", "a_b_.png"}}) {
+  for (const auto& [file, id] :
+       std::vector<std::pair<std::u32string, std::string>>{{U"my cover.jpg", "my_cover.jpg"},
+                                                           {U"1cover.jpg", "_1cover.jpg"},
+                                                           {U".hidden", "_.hidden"},
+                                                           {U"a:b&c\"d'e<f>.png", "a_b_c_d_e_f_.png"},
+                                                           {U"_ok-1.2", "_ok-1.2"},
+                                                           {U" lead", "_lead"},
+                                                           {U"\u0451\u0436 1.png", "&#1105;&#1078;_1.png"},
+                                                           {U"\u0438\u0306", "&#1080;&#774;"},
+                                                           {U"\u0306x", "_&#774;x"},
+                                                           {U"\U0001F4D6\u2116.png", "__.png"},
+                                                           {U"a\tb\n.png", "a_b_.png"}}) {
     std::string written;
     ASSERT_TRUE(WrittenIdOf(file, written));
     EXPECT_EQ(written, id);

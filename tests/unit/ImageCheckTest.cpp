@@ -38,7 +38,12 @@ std::string Jpeg() {
   return std::string("\xFF\xD8") + Segment('\xE0', std::string("JFIF\0\1\1\0\0\1\0\1\0\0", 14)) +
          Segment('\xE1', std::string("Exif\0\0\xFF\xD8\xFF\xD9", 10)) + "\xFF\xFF" +
          Segment('\xDB', std::string(65, '\1')) + "\x00" + Segment('\xC0', std::string(15, '\2')) +
-         Segment('\xDA', std::string(10, '\3')) + std::string("ab\xFF\x00" "cd\xFF\xD0" "ef\xFF\xFF\x00", 11) +
+         Segment('\xDA', std::string(10, '\3')) +
+         std::string(
+             "ab\xFF\x00"
+             "cd\xFF\xD0"
+             "ef\xFF\xFF\x00",
+             11) +
          "\xFF\xD9";
 }
 
@@ -90,8 +95,8 @@ TEST(ImageCheck, DamageInsideWholeBytesIsNamed) {
 }
 
 TEST(ImageCheck, KindsWithoutAStructureAreNeverDamaged) {
-  for (const std::string bytes : {"<svg xmlns=\"http://www.w3.org/2000/svg\"/>", "BM is the start of this text", "",
-                                  "\x89PN", "plain text"}) {
+  for (const std::string bytes :
+       {"<svg xmlns=\"http://www.w3.org/2000/svg\"/>", "BM is the start of this text", "", "\x89PN", "plain text"}) {
     EXPECT_EQ(DamageOf(bytes, 3), "") << bytes;
   }
 }
