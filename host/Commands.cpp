@@ -28,14 +28,6 @@ namespace {
 
 bool WriteOut(const std::string& text) { return WriteText(stdout, text); }
 
-std::string ReadHead(const std::string& path, std::size_t limit) {
-  std::ifstream f(HostPath(path), std::ios::binary);
-  std::string head(limit, '\0');
-  f.read(head.data(), static_cast<std::streamsize>(limit));
-  head.resize(static_cast<std::size_t>(f.gcount()));
-  return head;
-}
-
 // True when s holds a character that makes a shell pattern.
 bool IsPattern(const std::string& s) { return s.find_first_of("*?[") != std::string::npos; }
 
@@ -323,7 +315,9 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
   // What detect and test call no book is none to add to either. Read
   // without the plug-in's hold on the book, which a writer beside us would
   // find in its way.
-  if (FileProblem(o.Book, false).empty() && !fb2pack::IsBookHead(ReadHead(o.Book, fb2pack::RootTagWithin()))) {
+  std::error_code isFile;
+  if (fs::is_regular_file(HostPath(o.Book), isFile) &&
+      !fb2pack::IsBookHead(ReadHead(o.Book, fb2pack::RootTagWithin()))) {
     const std::string what = WhatItIsInstead(o.Book);
     return tell.Fail(o.Book + ": not an FB2 book" + (what.empty() ? "" : ": " + what) + "; nothing was added");
   }

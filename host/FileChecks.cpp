@@ -5,7 +5,12 @@
 #include <string_view>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -29,6 +34,26 @@ bool Readable(const std::string& path) {
 }
 
 }  // namespace
+
+std::string ReadHead(const std::string& path, std::size_t limit) {
+  std::string head(limit, '\0');
+#ifdef _WIN32
+  // Shared for writing and deleting too, as a POSIX read is: a rewrite of the
+  // book elsewhere may put its new book in place meanwhile.
+  HANDLE h = CreateFileW(HostPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD got = 0;
+  if (h == INVALID_HANDLE_VALUE) return {};
+  if (!ReadFile(h, head.data(), static_cast<DWORD>(limit), &got, nullptr)) got = 0;
+  CloseHandle(h);
+  head.resize(got);
+#else
+  std::ifstream f(HostPath(path), std::ios::binary);
+  f.read(head.data(), static_cast<std::streamsize>(limit));
+  head.resize(static_cast<std::size_t>(f.gcount()));
+#endif
+  return head;
+}
 
 bool Writable(const std::string& path) {
 #ifdef _WIN32

@@ -11,6 +11,10 @@
 // folder (with the separator, or empty) and the file name.
 std::pair<std::string, std::string> SplitPath(const std::string& path);
 
+// The first bytes of a file, at most limit; what can be read. The file is
+// opened without standing in the way of a rewrite of it elsewhere.
+std::string ReadHead(const std::string& path, std::size_t limit);
+
 // What stands in the way of using path as an existing file; empty when the
 // host sees nothing wrong.
 std::string FileProblem(const std::string& path, bool forWriting);
