@@ -18,7 +18,10 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
       why = FileProblem(book, false);
       if (why.empty()) {
         why = WhatItIsInstead(book);
-        if (why.empty()) {
+        if (why.empty() && fb2pack::IsBookHead(ReadHead(book, fb2pack::RootTagWithin()))) {
+          // Its head is a book's: the rest is missing, as test says.
+          why = "it is cut short: it ends before its </FictionBook> end tag (fb2pack test tells more)";
+        } else if (why.empty()) {
           why = "not an FB2 book: no <FictionBook root tag in its first " + std::to_string(fb2pack::RootTagWithin()) +
                 " bytes, or no </FictionBook end tag";
         } else {

@@ -835,7 +835,7 @@ class Verdicts(HostCase):
                            ("image.fb2", "image.fb2: cut short (no </FictionBook>); 1 of 1 image damaged")):
             self.assertEqual(self.run_host("test", name, expect=1).stdout.decode().splitlines()[-1], last)
             self.assertIn(b"FB2 book", self.run_host("detect", name).stdout)
-            self.run_host("add", name, "a.png", expect=1)
+            self.assertIn(b"it is cut short", self.run_host("add", name, "a.png", expect=1).stderr)
         self.assertIn(b"cover.png: cut off by the end of the book, PNG cut short",
                       self.run_host("test", "image.fb2", expect=1).stdout)
         # detect, test and add agree on a file whose root tag is not the book's.
