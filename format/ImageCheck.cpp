@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -50,6 +51,12 @@ void tImageCheck::Eat(const std::uint8_t* bytes, std::size_t n) {
       i += take;
       if (skip_ == 0) Next();
     } else if (step_ == tStep::JpegScan) {
+      if (!marker_) {
+        // Coded data runs to the next 0xFF, looked for in bulk.
+        const void* ff = std::memchr(bytes + i, 0xFF, n - i);
+        if (ff == nullptr) break;
+        i = static_cast<std::size_t>(static_cast<const std::uint8_t*>(ff) - bytes);
+      }
       Scan(bytes[i++]);
     } else {
       const std::size_t take = std::min(want_ - held_.size(), n - i);
