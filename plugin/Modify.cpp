@@ -168,14 +168,15 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
     for (tCandidate* c : {asNamed, asId}) {
       if (c != nullptr) *c = {true, {start, end}, tag.Id, scan.TagText};
     }
-    if (goes) gone.push_back({start, end});
-  }
-  if (r.ShortRead) return E_EREAD;
-  // An element removed from a line of its own takes its line along.
-  for (tRange& g : gone) {
-    const std::uint64_t before = g.From < kLineLook ? 0 : g.From - kLineLook;
-    const tLineReach reach = RemovalReach(BytesAt(r, before, g.From), BytesAt(r, g.To, g.To + kLineLook));
-    g = {g.From - reach.Back, g.To + reach.Forward};
+    if (goes) {
+      // An element removed from a line of its own takes its line along; its
+      // neighbourhood is still in the reader's window, and the walk goes on
+      // from the element's end.
+      const std::uint64_t before = start < kLineLook ? 0 : start - kLineLook;
+      const tLineReach reach = RemovalReach(BytesAt(r, before, start), BytesAt(r, end, end + kLineLook));
+      r.SeekTo(static_cast<std::uint32_t>(end));
+      gone.push_back({start - reach.Back, end + reach.Forward});
+    }
   }
   if (r.ShortRead) return E_EREAD;
   // A source takes the element of its name, or else the element of its id,
@@ -183,7 +184,8 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
   for (std::size_t i = 0; i < byName.size(); ++i) {
     const tCandidate& c = byName[i].Found ? byName[i] : byId[i];
     if (!c.Found) continue;
-    const bool taken = std::any_of(gone.begin(), gone.end(), [&](const tRange& g) { return g.From == c.Span.From; });
+    const bool taken = std::any_of(gone.begin(), gone.end(),
+                                   [&](const tRange& g) { return g.From <= c.Span.From && c.Span.From < g.To; });
     if (taken) continue;
     (*replaced)[i] = {true, c.Span.From, c.Id, c.Tag};
     gone.push_back(c.Span);
