@@ -315,9 +315,10 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
   // What detect and test call no book is none to add to either. Read
   // without the plug-in's hold on the book, which a writer beside us would
   // find in its way.
-  std::error_code isFile;
-  if (fs::is_regular_file(HostPath(o.Book), isFile) &&
-      !fb2pack::IsBookHead(ReadHead(o.Book, fb2pack::RootTagWithin()))) {
+  // A head that cannot be read now (a rewrite elsewhere is putting its book
+  // in place) is left to the plug-in, which says why it cannot add.
+  if (const std::string head = ReadHead(o.Book, fb2pack::RootTagWithin());
+      !head.empty() && !fb2pack::IsBookHead(head)) {
     const std::string what = WhatItIsInstead(o.Book);
     return tell.Fail(o.Book + ": not an FB2 book" + (what.empty() ? "" : ": " + what) + "; nothing was added");
   }
