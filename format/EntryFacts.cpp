@@ -1,7 +1,6 @@
 #include "format/EntryFacts.h"
 
 #include "format/BookRead.h"
-#include "format/ImageCheck.h"
 #include "format/StartTag.h"
 
 namespace {
@@ -9,35 +8,36 @@ namespace {
 // Enough for every kind SniffImage tells, SVG after a long preamble included.
 constexpr std::size_t kHeadBytes = 4096;
 
-// Keeps an entry's first bytes and checks the image all of them make.
+// Keeps an entry's first bytes and counts them all, handing each piece on.
 class tFactsSink final : public tContentSink {
  public:
+  explicit tFactsSink(const tEntryBytes& bytes) : bytes_(bytes) {}
   char* Room() override { return room_.data(); }
   void Took(std::size_t n) override {
-    if (Head.size() < kHeadBytes) Head.append(room_.data(), std::min(n, kHeadBytes - Head.size()));
-    Check.Feed(reinterpret_cast<const std::uint8_t*>(room_.data()), n);
+    if (Facts.Head.size() < kHeadBytes) Facts.Head.append(room_.data(), std::min(n, kHeadBytes - Facts.Head.size()));
+    Facts.Size += n;
+    if (bytes_) bytes_(Entry, reinterpret_cast<const std::uint8_t*>(room_.data()), n);
   }
-  std::string Head;
-  tImageCheck Check;
+  tEntryFacts Facts;
+  std::size_t Entry = 0;
 
  private:
+  const tEntryBytes& bytes_;
   std::vector<char> room_ = std::vector<char>(kMaxPiece);
 };
 
 }  // namespace
 
-bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs) {
+bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs,
+                 const tEntryBytes& bytes) {
   out.clear();
-  tFactsSink sink;
+  tFactsSink sink(bytes);
   // As the listing walks when it extracts: the next search starts where the
   // last content ended.
-  return ReadBookReferences(path, refs, [&](tBookRead& book, const tStartTag& tag, const std::string& name) {
-    tEntryFacts facts{name, tag.ContentType, {}, {}, {}};
-    facts.End = ReadEntryContent(book, tag.ClosesItself, sink);
-    facts.Head.swap(sink.Head);
-    facts.ImageDamage = sink.Check.Damage();
-    sink.Head.clear();
-    sink.Check = {};
-    out.push_back(std::move(facts));
+  return ReadBookReferences(path, refs, [&](tBookRead& book, const tStartTag& tag, const std::string&) {
+    sink.Facts = {tag.ContentType, {}, 0, {}};
+    sink.Entry = out.size();
+    sink.Facts.End = ReadEntryContent(book, tag.ClosesItself, sink);
+    out.push_back(std::move(sink.Facts));
   });
 }

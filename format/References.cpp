@@ -1,6 +1,7 @@
 #include "format/References.h"
 
 #include <cstring>
+#include <unordered_set>
 
 #include "format/BookFormat.h"
 #include "format/BookRead.h"
@@ -341,6 +342,25 @@ struct tReferencesAndEnd final : tDiskRead::tWatcher {
 
 }  // namespace
 
+namespace {
+
+// What each element is to the text, and what the text shows that no element is.
+void Mark(tBookReferences& refs) {
+  std::unordered_set<std::string> ids, shown(refs.Targets.begin(), refs.Targets.end());
+  for (auto& e : refs.Elements) {
+    e.Shown = ids.insert(e.Id).second;
+    e.Cover = e.Shown && refs.HasCover && refs.Cover == e.Id;
+    e.SourceCover = e.Shown && !e.Cover && refs.HasSourceCover && refs.SourceCover == e.Id;
+    e.Referenced = e.Shown && shown.count(e.Id) != 0;
+  }
+  std::unordered_set<std::string> told;
+  for (const std::string& target : refs.Targets) {
+    if (ids.count(target) == 0 && told.insert(target).second) refs.Missing.push_back(target);
+  }
+}
+
+}  // namespace
+
 bool ReadBookReferences(const std::string& path, tBookReferences& out,
                         const std::function<void(tBookRead&, const tStartTag&, const std::string&)>& each) {
   out = {};
@@ -367,5 +387,6 @@ bool ReadBookReferences(const std::string& path, tBookReferences& out,
   out.SourceCover = std::move(references.SourceCover);
   out.Place = std::move(references.Place);
   out.Ends = watch.End.InsertionPoint() != tElementScan::npos;
+  Mark(out);
   return !book.ShortRead;
 }

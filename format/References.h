@@ -135,9 +135,14 @@ struct tBookReferences {
   struct tElement {
     std::string Name;  // as the listing names it
     std::string Id;    // as IdInUtf8 gives it
+    // A reference shows the first element of an id: only that one is the
+    // cover, the source book's cover, or an image the text shows.
+    bool Shown = false;
+    bool Cover = false, SourceCover = false, Referenced = false;
   };
   std::vector<tElement> Elements;    // in book order
   std::vector<std::string> Targets;  // as tReferenceScan gives them
+  std::vector<std::string> Missing;  // the targets no element has, each once, in text order (a cover's too)
   bool HasCover = false, HasSourceCover = false;
   std::string Cover, SourceCover;  // as tReferenceScan gives them
   tCoverPlace Place;

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "FuzzCommon.h"
-#include "format/ImageCheck.h"
+#include "ImageCheck.h"
 
 namespace {
 

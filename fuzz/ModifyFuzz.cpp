@@ -19,7 +19,7 @@
 #include "FuzzCommon.h"
 #include "format/EntryName.h"
 #include "format/References.h"
-#include "plugin/public/HostServices.h"
+#include "plugin/Cover.h"
 #include "plugin/public/NameList.h"
 #include "plugin/public/iwcxhead.h"
 

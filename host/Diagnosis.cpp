@@ -5,25 +5,29 @@
 
 #include "Encoding.h"
 #include "FileChecks.h"
-#include "HostServices.h"
 #include "iwcxhead.h"
+#include "textutil/Utf8.h"
 
 namespace fs = std::filesystem;
 
-int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintmax_t added) {
+int RewriteFailed(const PluginLoader& plugin, const tTell& tell, const std::string& book, int rc,
+                  std::uintmax_t added) {
   const std::string unchanged = "; the book is unchanged";
+  const tFb2Api* api = plugin.BookApi;
   std::string why;
   switch (rc) {
     case E_UNKNOWN_FORMAT:
       why = FileProblem(book, false);
       if (why.empty()) {
         why = WhatItIsInstead(book);
-        if (why.empty() && fb2pack::IsBookHead(ReadHead(book, fb2pack::RootTagWithin()))) {
+        const std::string head = api ? ReadHead(book, api->RootTagWithin()) : std::string();
+        if (why.empty() && api && api->IsBookHead(head.data(), head.size())) {
           // Its head is a book's: the rest is missing, as test says.
           why = "it is cut short: it ends before its </FictionBook> end tag (fb2pack test tells more)";
         } else if (why.empty()) {
-          why = "not an FB2 book: no <FictionBook root tag in its first " + std::to_string(fb2pack::RootTagWithin()) +
-                " bytes, or no </FictionBook end tag";
+          why = "not an FB2 book: no <FictionBook root tag in its first " +
+                (api ? std::to_string(api->RootTagWithin()) + " bytes" : std::string("bytes")) +
+                ", or no </FictionBook end tag";
         } else {
           why = "not an FB2 book: " + why;
         }
@@ -44,13 +48,33 @@ int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintm
     case E_EOPEN:
       return tell.Fail(book + ": another program is changing the book and did not finish in time" + unchanged, rc);
     case E_NO_MEMORY:
-      return tell.Fail(book + ": the book would grow past what can be opened again (" +
-                           std::to_string((fb2pack::MaxBookSize() + 1) >> 30) + " GiB)" + unchanged,
+      return tell.Fail(book + ": the book would grow past what can be opened again" +
+                           (api ? " (" + std::to_string((api->MaxBookSize() + 1) >> 30) + " GiB)" : std::string()) +
+                           unchanged,
                        rc);
     case E_BAD_ARCHIVE: return tell.Fail(book + ": an entry to remove has no end tag of its own" + unchanged, rc);
     case E_NOT_SUPPORTED: return tell.Fail(book + ": the plug-in does not support this" + unchanged, rc);
     default: return tell.Fail(book + ": the plug-in failed" + unchanged, rc);
   }
+}
+
+int AddFailed(const PluginLoader& plugin, const tTell& tell, const std::string& book,
+              const std::vector<std::string>& files, int rc) {
+  std::uintmax_t added = 0;  // the most the book grows by
+  for (const std::string& file : files) {
+    if (plugin.BookApi) added += plugin.BookApi->AddedElementSize(SplitPath(file).second.size(), SizeOf(file));
+  }
+  if (rc == E_EREAD) {
+    for (const std::string& file : files) {
+      std::string why = FileProblem(file, false);
+      const std::string name = SplitPath(file).second;
+      if (why.empty() && !kWindowsHost && !IsUtf8(name)) {
+        why = "its name is not valid UTF-8, so the book could not name it faithfully (rename the file)";
+      }
+      if (!why.empty()) return tell.Fail(file + ": " + why + "; the book is unchanged", rc);
+    }
+  }
+  return RewriteFailed(plugin, tell, book, rc, added);
 }
 
 int ExtractFailed(const tTell& tell, const std::string& book, const std::string& name, const std::string& dest,

@@ -5,11 +5,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "PluginLoader.h"
 #include "Tell.h"
 
 // Says why adding to or deleting from a book failed; the book is unchanged.
-int RewriteFailed(const tTell& tell, const std::string& book, int rc, std::uintmax_t added = 0);
+int RewriteFailed(const PluginLoader& plugin, const tTell& tell, const std::string& book, int rc,
+                  std::uintmax_t added = 0);
+// Says why adding files failed: a file's own trouble when the host sees one.
+int AddFailed(const PluginLoader& plugin, const tTell& tell, const std::string& book,
+              const std::vector<std::string>& files, int rc);
 // Says why an entry could not be extracted to dest.
 int ExtractFailed(const tTell& tell, const std::string& book, const std::string& name, const std::string& dest, int rc);
 

@@ -8,7 +8,7 @@
 #include <windows.h>
 #endif
 
-#include "Utf8.h"
+#include "textutil/Utf8.h"
 
 #ifdef _WIN32
 namespace {

@@ -15,12 +15,11 @@
 #endif
 
 #include "Encoding.h"
-#include "HostServices.h"
 
 namespace fs = std::filesystem;
 
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
-  const std::size_t cut = fb2pack::FileNameStart(path);
+  const std::size_t cut = path.find_last_of(SystemPathRules().Separators) + 1;  // 0 when none
   return {path.substr(0, cut), path.substr(cut)};
 }
 
@@ -121,7 +120,7 @@ std::string WhatItIsInstead(const std::string& path) {
   char head[4] = {};
   f.read(head, sizeof head);
   const std::string_view got(head, static_cast<std::size_t>(f.gcount()));
-  if (fb2pack::IsZipArchive(got)) {
+  if (got == std::string_view("PK\x03\x04", 4)) {  // a zip archive's local file header
     return "it is a zip archive (books often travel zipped: unzip it first)";
   }
   if (got.substr(0, 2) == "\xFF\xFE" || got.substr(0, 2) == "\xFE\xFF")

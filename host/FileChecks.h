@@ -7,6 +7,13 @@
 #include <string>
 #include <utility>
 
+#include "textutil/PathRules.h"
+
+// The host's paths follow its system's rules, as the plug-in's do.
+inline constexpr bool kWindowsHost = platform::kWindowsFileNames;
+inline constexpr char kPathSeparator = SystemPathRules().Separator;
+constexpr bool IsPathSeparator(char c) { return IsSeparator(c); }
+
 // Splits a path after its last separator, as the plug-in cuts names: the
 // folder (with the separator, or empty) and the file name.
 std::pair<std::string, std::string> SplitPath(const std::string& path);

@@ -10,7 +10,8 @@
 #include <unistd.h>
 #endif
 
-#include "Utf8.h"
+#include "Encoding.h"
+#include "textutil/Utf8.h"
 
 namespace {
 
@@ -128,3 +129,5 @@ void tProgress::Step(const char* verb, long done, const std::string& name) {
   std::fprintf(stderr, "\r%s %ld: %.40s%10s", verb, done, name.c_str(), "");
   std::fflush(stderr);
 }
+
+bool WriteOut(const std::string& text) { return WriteText(stdout, text); }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// Writes text to standard output; false when it could not be written whole.
+bool WriteOut(const std::string& text);
+
 // One entry of a listing; size, type and damage are known in a long listing
 // only, the markings in long and JSON listings.
 struct tListed {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "Utf8.h"
+#include "textutil/Utf8.h"
 
 namespace {
 

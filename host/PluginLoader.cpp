@@ -94,6 +94,13 @@ bool PluginLoader::Load(const std::string& path) {
   Bind(SetChangeVolProc, entries[7].symbol);
   Bind(SetProcessDataProc, entries[8].symbol);
   Bind(CanYouHandleThisFile, entries[9].symbol);
+  // The further export is optional: without it only the archive operations work.
+  tFb2ApiFn api = nullptr;
+  Bind(api, Symbol(FB2API_EXPORT_NAME));
+  if (api != nullptr) {
+    const tFb2Api* table = api(FB2API_VERSION);
+    if (table != nullptr && table->Version == FB2API_VERSION && table->Size >= sizeof(tFb2Api)) BookApi = table;
+  }
   return true;
 }
 

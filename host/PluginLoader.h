@@ -1,9 +1,11 @@
 // Loads a packer plug-in by path and finds its ten exports, as a file
-// manager does; nothing of the plug-in is linked in.
+// manager does, and its further export when it has one; nothing of the
+// plug-in is linked in.
 #pragma once
 
 #include <string>
 
+#include "BookApi.h"
 #include "iwcxhead.h"
 
 class PluginLoader {
@@ -30,6 +32,9 @@ class PluginLoader {
   tSetChangeVolProcFn SetChangeVolProc = nullptr;
   tSetProcessDataProcFn SetProcessDataProc = nullptr;
   tCanYouHandleThisFileFn CanYouHandleThisFile = nullptr;
+  // The plug-in's further export, for what a file manager never asks; null
+  // when it has none of this version.
+  const tFb2Api* BookApi = nullptr;
 
  private:
   void* library_ = nullptr;

@@ -9,7 +9,7 @@
 #endif
 
 #include "Encoding.h"
-#include "HostServices.h"
+#include "FileChecks.h"
 
 namespace fs = std::filesystem;
 
@@ -23,14 +23,14 @@ tScratchFolder::tScratchFolder() {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path dir = base / ("fb2pack-" + std::to_string(gen()));
     if (fs::create_directory(dir, ec) && !ec) {
-      path_ = FromHostPath(dir) + fb2pack::PathSeparator();
+      path_ = FromHostPath(dir) + kPathSeparator;
       return;
     }
   }
 #else
   // Made private (0700) in one step: extracted images are the user's.
   std::string pattern = (base / "fb2pack-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern + fb2pack::PathSeparator();
+  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern + kPathSeparator;
 #endif
 }
 

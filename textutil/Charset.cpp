@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "plugin/public/Utf8.h"
 #include "textutil/Ascii.h"
+#include "textutil/Utf8.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // How a path is cut into its folder and its name, as data chosen by the style
 // of the system that gave the path, so that every part of fb2pack (plug-in,
 // command-line host, tests) cuts the same way, and either style can be used,
-// and tested, on any system.
+// and tested, on any system. Header-only, as Utf8.h.
 #pragma once
 
 #include <string_view>

@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""Checks a built plug-in's export table: exactly the ten interface functions,
-under their plain names; for Windows files also that only system DLLs are
-imported (the C++ runtime is linked in)."""
+"""Checks a built plug-in's export table: exactly the ten interface functions
+and the further one for the command-line host, under their plain names; for
+Windows files also that only system DLLs are imported (the C++ runtime is
+linked in). With --host and --core, also that the host defines none of the
+functions the core library defines: it knows a book only through the
+plug-in it loads."""
 import argparse
 import re
 import subprocess
 import sys
 
-TEN = sorted([
+EXPORTS = sorted([
     "OpenArchive", "ReadHeader", "ProcessFile", "CloseArchive", "PackFiles", "DeleteFiles",
     "GetPackerCaps", "SetChangeVolProc", "SetProcessDataProc", "CanYouHandleThisFile",
+    "FB2PackBookApi",
 ])
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ntdll.dll", "shell32.dll"}
 
@@ -45,17 +49,27 @@ def elf_exports(path):
     return names
 
 
+def strong_functions(nm, path):
+    """The functions a file or library defines as its own (not inline copies)."""
+    out = subprocess.run([nm, "--defined-only", path], check=True, capture_output=True, text=True).stdout
+    return {parts[2] for parts in (line.split() for line in out.splitlines())
+            if len(parts) >= 3 and parts[1] == "T"}
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--objdump")
     ap.add_argument("--format", help="the object format every Windows file must have (pei-i386, pei-x86-64)")
+    ap.add_argument("--nm", default="nm")
+    ap.add_argument("--host", help="the command-line host, checked against --core")
+    ap.add_argument("--core", help="the core library")
     ap.add_argument("plugin")
     ap.add_argument("others", nargs="*", help="more Windows files whose imports are checked")
     args = ap.parse_args()
     failures = []
     if args.objdump:
         exports, _, _ = pe_tables(args.objdump, args.plugin)
-        if sorted(exports) != TEN:
+        if sorted(exports) != EXPORTS:
             failures.append(f"{args.plugin}: exports {sorted(exports)}")
         for path in [args.plugin] + args.others:
             _, imps, fmt = pe_tables(args.objdump, path)
@@ -66,8 +80,15 @@ def main():
                 failures.append(f"{path}: imports non-system DLLs {foreign}")
     else:
         exports = elf_exports(args.plugin)
-        if sorted(exports) != TEN:
+        if sorted(exports) != EXPORTS:
             failures.append(f"{args.plugin}: exports {sorted(exports)}")
+    if args.host and args.core:
+        core = strong_functions(args.nm, args.core)
+        shared = sorted(strong_functions(args.nm, args.host) & core)
+        if not core:
+            failures.append(f"{args.core}: no functions found in the core library")
+        if shared:
+            failures.append(f"{args.host}: links the core's {', '.join(shared[:8])}")
     for f in failures:
         print("FAIL", f)
     if not failures:

@@ -167,6 +167,25 @@ class SampleBook(HostCase):
 
 
 class HostNeverMisleads(SampleCopy):
+    def test_the_host_knows_a_book_only_through_the_plugin_it_loads(self):
+        # A plug-in with the ten exports alone still lists, extracts, adds and
+        # deletes; what needs the further export is refused as such, never
+        # answered from elsewhere.
+        ten = os.path.join(os.path.abspath(ARGS.build), ARGS.plugin.replace("fb2pack", "fb2pack-ten"))
+        self.assertEqual(self.run_host("--plugin", ten, "list", "book.fb2").stdout.split(),
+                         [b"cover.png", b"chart.png", b"rings.png"])
+        self.write("new.png", b"\x89PNG\r\n\x1a\n")
+        self.run_host("--plugin", ten, "add", "book.fb2", "new.png")
+        self.run_host("--plugin", ten, "delete", "book.fb2", "new.png")
+        self.assertEqual(self.read("book.fb2"), self.original)
+        for args, command in ((["test", "book.fb2"], "test"), (["list", "-l", "book.fb2"], "list -l"),
+                              (["list", "--json", "book.fb2"], "list --json"),
+                              (["set-cover", "book.fb2", "chart.png"], "set-cover")):
+            proc = self.run_host("--plugin", ten, *args, expect=1)
+            self.assertIn(f"{command} needs the plug-in's FB2PackBookApi export".encode(), proc.stderr, args)
+            self.assertEqual(proc.stdout, b"", args)
+        self.assertEqual(self.read("book.fb2"), self.original)
+
     def test_an_empty_path_is_a_usage_error(self):
         for args in (["extract", "book.fb2", "-C", ""], ["list", ""], ["add", "book.fb2", ""], ["delete", "", "x"]):
             self.assertIn(b"empty argument", self.run_host(*args, expect=2).stderr, args)
@@ -422,12 +441,12 @@ class TarHabits(SampleCopy):
                                + "</FictionBook>").encode())
         temp = self.path("temp")
         os.mkdir(temp)
-        proc = subprocess.Popen(host_command() + ["list", "-l", "big.fb2"], cwd=self.dir, stdout=subprocess.DEVNULL,
-                                env=dict(os.environ, TMPDIR=temp))
+        proc = subprocess.Popen(host_command() + ["extract", "-O", "big.fb2"], cwd=self.dir,
+                                stdout=subprocess.DEVNULL, env=dict(os.environ, TMPDIR=temp))
         while not [n for n in os.listdir(temp) if n.startswith("fb2pack")] and proc.poll() is None:
             time.sleep(0.001)  # until its scratch folder is made
         proc.send_signal(signal.SIGINT)
-        self.assertNotEqual(proc.wait(timeout=600), 0, "interrupted while it listed")
+        self.assertNotEqual(proc.wait(timeout=600), 0, "interrupted while it extracted")
         # (A runner, such as valgrind, may leave its own files there.)
         self.assertEqual([n for n in os.listdir(temp) if n.startswith("fb2pack")], [],
                          "the scratch folder went with it")

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "format/ImageCheck.h"
+#include "ImageCheck.h"
 
 namespace {
 

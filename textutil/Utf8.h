@@ -1,5 +1,5 @@
-// UTF-8 as file names and books use it. Header-only and part of the host's
-// interface: the command-line host checks names by the same rule.
+// UTF-8 as file names and books use it. Header-only, so that the
+// command-line host checks names by the same rule without linking the core.
 #pragma once
 
 #include <cstddef>

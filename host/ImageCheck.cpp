@@ -1,4 +1,4 @@
-#include "format/ImageCheck.h"
+#include "ImageCheck.h"
 
 #include <zlib.h>
 

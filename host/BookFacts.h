@@ -1,0 +1,49 @@
+// What the host learns of a book beyond the archive operations, through the
+// plug-in's further export: its entries with their ids and what the text
+// makes of them, the references to images it lacks, and, read whole, each
+// entry's size, kind and damage (the image's own structure checked here, on
+// the bytes the plug-in decodes).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "BookApi.h"
+#include "PluginLoader.h"
+
+struct tEntryFacts {
+  std::string Name;  // as the plug-in names it
+  std::string Id;    // UTF-8
+  bool Shown = false, Cover = false, SourceCover = false, Referenced = false;
+  // Read whole only:
+  std::string ContentType;
+  std::string Head;  // the first decoded bytes
+  std::uint64_t Size = 0;
+  unsigned Damage = 0;      // FB2API_CUT ...
+  std::string ImageDamage;  // what is wrong with the image its bytes make
+};
+
+struct tBookFacts {
+  std::vector<tEntryFacts> Entries;  // in book order
+  std::vector<std::string> Missing;  // ids the text shows that no element has, each once, in text order
+  bool Ends = false;                 // not cut short
+  bool HasCover = false;
+  std::string Cover;
+};
+
+enum class tFactsRead { Ok, NoApi, CannotRead, NoMemory };
+
+// Reads the book the plug-in knows by pluginPath once; whole, every entry is
+// decoded too.
+tFactsRead ReadBookFacts(const PluginLoader& plugin, const std::string& pluginPath, bool whole, tBookFacts& out);
+
+// Why a command cannot be done with a plug-in that lacks the further export.
+std::string NeedsBookApi(const std::string& command);
+
+struct tImageKind {
+  std::string Label;        // "PNG"; empty when the bytes show no known kind (or the plug-in cannot tell)
+  std::string ContentType;  // "image/png"
+};
+tImageKind SniffImage(const PluginLoader& plugin, std::string_view head);

@@ -1,0 +1,82 @@
+#include "Select.h"
+
+#include <map>
+
+#include "BookFacts.h"
+#include "Encoding.h"
+#include "Patterns.h"
+
+bool IsPattern(const std::string& s) { return s.find_first_of("*?[") != std::string::npos; }
+
+namespace {
+
+// The book's entries by id, read only when a name asks for them.
+class tIds {
+ public:
+  tIds(const PluginLoader& plugin, const std::string& book) : plugin_(plugin), book_(book) {}
+  std::string EntryOf(const std::string& id) {
+    if (!read_) {
+      read_ = true;
+      std::string why;
+      const std::string path = PluginPath(book_, why);
+      if (!path.empty()) ReadBookFacts(plugin_, path, false, facts_);
+    }
+    for (const tEntryFacts& e : facts_.Entries) {
+      if (e.Id == id) return e.Name;
+    }
+    return {};
+  }
+
+ private:
+  const PluginLoader& plugin_;
+  const std::string& book_;
+  bool read_ = false;
+  tBookFacts facts_;
+};
+
+}  // namespace
+
+int Select(const PluginLoader& plugin, const tTell& tell, const std::string& book,
+           const std::vector<std::string>& names, const std::vector<std::string>& patterns,
+           const std::string& nothingDone, std::set<std::string>& chosen) {
+  std::map<std::string, std::string> shown;  // by the name as shown, the plug-in's
+  std::vector<std::string> read;             // the names as shown, in order
+  for (const std::string& n : names) {
+    read.push_back(FromPlugin(n));
+    shown.emplace(read.back(), n);
+  }
+  tIds ids(plugin, book);
+  int status = 0;
+  for (const std::string& p : patterns) {
+    bool any = false;
+    if (auto it = shown.find(p); it != shown.end()) {
+      chosen.insert(it->second);
+      continue;
+    }
+    for (std::size_t i = 0; IsPattern(p) && i < read.size(); ++i) {
+      if (MatchesPattern(p, read[i])) {
+        chosen.insert(names[i]);
+        any = true;
+      }
+    }
+    if (!any) {
+      if (std::string entry = ids.EntryOf(p); !entry.empty()) {
+        chosen.insert(entry);
+        any = true;
+      }
+    }
+    std::string spelt;
+    if (!any) {
+      // A name the code page cannot spell is listed with "_" in its place.
+      status = tell.Fail(book + ": no entry named " + p + nothingDone +
+                         (ToPlugin(p, spelt) ? ""
+                                             : " (the system's code page cannot spell this name: such names "
+                                               "are listed with _ for each character it lacks)"));
+    }
+  }
+  return status;
+}
+
+std::string EntryById(const PluginLoader& plugin, const std::string& book, const std::string& typed) {
+  return tIds(plugin, book).EntryOf(typed);
+}

@@ -1,0 +1,168 @@
+// The further export: the book's facts, references, entries read whole and
+// the cover edit, for the command-line host, in C terms. Nothing thrown
+// inside leaves here.
+#include "plugin/public/BookApi.h"
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "format/BookFormat.h"
+#include "format/ContentType.h"
+#include "format/EntryFacts.h"
+#include "format/References.h"
+#include "plugin/Cover.h"
+#include "plugin/public/iwcxhead.h"
+#include "textutil/Base64.h"
+
+struct tFb2Book {
+  tBookReferences References;
+  std::vector<tEntryFacts> Entries;  // beside References.Elements, when decoded
+  fb2pack::tCoverOutcome Cover;
+};
+
+namespace {
+
+size_t FB2API_CALL RootTagWithin() { return kHeadSize; }
+
+unsigned long long FB2API_CALL MaxBookSize() { return kMaxBookSize; }
+
+int FB2API_CALL IsBookHead(const char* head, size_t n) {
+  try {
+    return head != nullptr && HeadIsBook({head, n}) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int FB2API_CALL IsZipArchive(const char* head, size_t n) {
+  return head != nullptr && std::string_view(head, n).starts_with(kZipStart) ? 1 : 0;
+}
+
+unsigned long long FB2API_CALL AddedElementSize(size_t idLength, unsigned long long fileSize) {
+  return ElementLength(idLength, Base64Length(fileSize));
+}
+
+int FB2API_CALL Sniff(const unsigned char* head, size_t n, const char** label, const char** contentType) {
+  const tImageKind kind = SniffImage({reinterpret_cast<const char*>(head), head == nullptr ? 0 : n});
+  // The kinds' names are literals: NUL-ended.
+  if (label != nullptr) *label = kind.Label.data();
+  if (contentType != nullptr) *contentType = kind.ContentType.data();
+  return kind.Label.empty() ? 0 : 1;
+}
+
+int FB2API_CALL OpenBook(const char* path, unsigned flags, tFb2BytesFn bytes, void* context, tFb2Book** book) {
+  if (book == nullptr) return FB2API_FAILED;
+  *book = nullptr;
+  if (path == nullptr) return FB2API_CANNOT_READ;
+  try {
+    auto opened = std::make_unique<tFb2Book>();
+    bool read = false;
+    if (flags & FB2API_DECODE_ENTRIES) {
+      tEntryBytes each;
+      if (bytes != nullptr) {
+        each = [&](std::size_t entry, const std::uint8_t* b, std::size_t n) { bytes(context, entry, b, n); };
+      }
+      read = InspectBook(path, opened->Entries, opened->References, each);
+    } else {
+      read = ReadBookReferences(path, opened->References);
+    }
+    if (!read) return FB2API_CANNOT_READ;
+    *book = opened.release();
+    return FB2API_OK;
+  } catch (const std::bad_alloc&) {
+    return FB2API_NO_MEMORY;
+  } catch (...) {
+    return FB2API_FAILED;
+  }
+}
+
+void FB2API_CALL CloseBook(tFb2Book* book) { delete book; }
+
+void FB2API_CALL BookFacts(const tFb2Book* book, tFb2BookFacts* facts) {
+  if (facts == nullptr) return;
+  *facts = {};
+  if (book == nullptr) return;
+  const tBookReferences& refs = book->References;
+  facts->Entries = refs.Elements.size();
+  facts->Missing = refs.Missing.size();
+  facts->Ends = refs.Ends ? 1 : 0;
+  facts->HasCover = refs.HasCover ? 1 : 0;
+  facts->Cover = refs.Cover.c_str();
+}
+
+int FB2API_CALL Entry(const tFb2Book* book, size_t i, tFb2Entry* entry) {
+  if (book == nullptr || entry == nullptr || i >= book->References.Elements.size()) return 0;
+  const tBookReferences::tElement& e = book->References.Elements[i];
+  *entry = {};
+  entry->Name = e.Name.c_str();
+  entry->Id = e.Id.c_str();
+  entry->Shown = e.Shown;
+  entry->Cover = e.Cover;
+  entry->SourceCover = e.SourceCover;
+  entry->Referenced = e.Referenced;
+  entry->ContentType = "";
+  if (i < book->Entries.size()) {
+    const tEntryFacts& f = book->Entries[i];
+    entry->ContentType = f.ContentType.c_str();
+    entry->Size = f.Size;
+    entry->Head = reinterpret_cast<const unsigned char*>(f.Head.data());
+    entry->HeadLength = f.Head.size();
+    entry->Damage = (f.End.Cut ? FB2API_CUT : 0) | (f.End.Stray ? FB2API_STRAY : 0) |
+                    (f.End.Foreign ? FB2API_FOREIGN : 0) | (f.End.AfterEnd ? FB2API_AFTER_END : 0) |
+                    (f.End.Lone ? FB2API_LONE : 0);
+  }
+  return 1;
+}
+
+const char* FB2API_CALL Missing(const tFb2Book* book, size_t i) {
+  return book == nullptr || i >= book->References.Missing.size() ? nullptr : book->References.Missing[i].c_str();
+}
+
+void FB2API_CALL SetCover(const char* path, const char* file, const char* entry, tFb2CoverOutcome* outcome,
+                          tFb2Book** book) {
+  if (outcome == nullptr || book == nullptr) return;
+  *book = nullptr;
+  *outcome = {};
+  outcome->Result = FB2API_COVER_FAILED;
+  outcome->Code = E_UNKNOWN_FORMAT;
+  if (path == nullptr) return;
+  try {
+    auto held = std::make_unique<tFb2Book>();
+    fb2pack::tCoverOutcome& out = held->Cover;
+    out = fb2pack::SetCover(path, file ? file : "", entry ? entry : "");
+    outcome->Result = static_cast<int>(out.Result);
+    outcome->Code = out.Code;
+    outcome->Name = out.Name.c_str();
+    outcome->Id = out.Id.c_str();
+    outcome->Added = out.Added;
+    outcome->Replaced = out.Replaced;
+    outcome->HadCover = out.HadCover;
+    outcome->OldCover = out.OldCover.c_str();
+    outcome->NewCoverPage = out.NewCoverPage;
+    *book = held.release();
+  } catch (const std::bad_alloc&) {
+    outcome->Code = E_NO_MEMORY;
+  } catch (...) {
+    outcome->Code = E_BAD_DATA;
+  }
+}
+
+// The results keep the order the table declares them in.
+static_assert(static_cast<int>(fb2pack::tCoverResult::Done) == FB2API_COVER_DONE &&
+              static_cast<int>(fb2pack::tCoverResult::Already) == FB2API_COVER_ALREADY &&
+              static_cast<int>(fb2pack::tCoverResult::NoEntry) == FB2API_COVER_NO_ENTRY &&
+              static_cast<int>(fb2pack::tCoverResult::Shadowed) == FB2API_COVER_SHADOWED &&
+              static_cast<int>(fb2pack::tCoverResult::NoTitleInfo) == FB2API_COVER_NO_TITLE &&
+              static_cast<int>(fb2pack::tCoverResult::Unclear) == FB2API_COVER_UNCLEAR &&
+              static_cast<int>(fb2pack::tCoverResult::Failed) == FB2API_COVER_FAILED);
+
+constexpr tFb2Api kApi = {FB2API_VERSION,   sizeof(tFb2Api), RootTagWithin, MaxBookSize, IsBookHead, IsZipArchive,
+                          AddedElementSize, Sniff,           OpenBook,      CloseBook,   BookFacts,  Entry,
+                          Missing,          SetCover};
+
+}  // namespace
+
+extern "C" WCX_EXPORT const tFb2Api* FB2API_CALL FB2PackBookApi(unsigned version) {
+  return version == FB2API_VERSION ? &kApi : nullptr;
+}

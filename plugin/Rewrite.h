@@ -1,0 +1,89 @@
+// What every rewrite of a book shares: the book held against every other
+// rewrite and read through that hold, the walk that finds the byte ranges
+// that stay, and the writing of the new book from them (copied file to file,
+// in the kernel where the system can) and the bytes put in, beside the book,
+// then put in its place: the book on disk is always the old one or the new
+// one, whole, and it is never held in memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "format/BookRead.h"
+#include "textutil/Replacement.h"
+
+namespace fb2pack {
+
+using tNameSet = std::unordered_set<std::string>;
+
+// Bytes [From, To) of the book, which stay in the new one.
+struct tRange {
+  std::uint64_t From, To;
+};
+
+// Bytes written into the new book where byte At of the old one stood: at the
+// start of an element they replace, or at the root's end tag.
+struct tInsert {
+  std::uint64_t At;
+  std::string Bytes;
+};
+
+// What the walk decides: the ranges that stay, and for each element that a
+// source replaces, where it stood and its id as the book wrote it.
+struct tReplaced {
+  bool Found = false;
+  std::uint64_t At = 0;
+  std::string Id;
+  std::string Tag;  // its start tag's bytes, up to its ">"
+};
+
+// The book held for a rewrite (against every other rewrite, until the end of
+// the call) and read through that hold.
+struct tHeldBook {
+  explicit tHeldBook(const char* path) : File(path, tReplacement::Rewrite) {}
+  tReplacement File;
+  std::unique_ptr<tBookRead> Reader;
+};
+
+// Holds the book and opens its reader; E_SUCCESS, or why it cannot be rewritten.
+int HoldBook(tHeldBook& book);
+
+// Bytes [from, to) of the book (fewer where it ends).
+std::string BytesAt(tDiskRead& r, std::uint64_t from, std::uint64_t to);
+
+// Enough of a line's blanks on either side of an element to tell whether it
+// stands alone on its line.
+constexpr std::uint64_t kLineLook = 256;
+
+// Where added elements go in the bytes of ranges taken in order (counted in
+// those bytes), as tRootEndFinder tells it.
+std::uint64_t RootEndIn(tDiskRead& r, const std::vector<tRange>& ranges);
+
+// The ranges of the book that stay when every element whose name, as the
+// listing shows it, is in names goes. An element that must go but whose end
+// cannot be told (no end tag of its own) makes the whole removal fail with
+// E_BAD_ARCHIVE rather than cut into its neighbours. With replacing, each
+// source takes the place of the first element listed under its file name
+// (by platform::FileNameKey), or, failing that, of the first whose id reads
+// as the id the source is written with; where it stood and its id as the
+// book wrote it are noted in replaced, by source.
+struct tReplacing {
+  std::unordered_map<std::string, std::size_t> ByName, ById;
+};
+
+int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept, const tReplacing* replacing = nullptr,
+               std::vector<tReplaced>* replaced = nullptr);
+
+// The place in the old book of the kept byte at offset at (counted in kept
+// bytes), or npos for none.
+std::uint64_t OldOffset(const std::vector<tRange>& kept, std::uint64_t at);
+
+// Writes the new book: the kept ranges, with the inserts (ordered by At) where
+// their bytes of the old book stood, and puts it in the book's place.
+int SaveBook(tHeldBook& book, const std::vector<tRange>& kept, const std::vector<tInsert>& inserts);
+
+}  // namespace fb2pack
