@@ -19,20 +19,6 @@ tFileWrite::tFileWrite(const std::string& name, tWriteBuffers* reused)
 // The write under way ends before the file it writes is closed.
 tFileWrite::~tFileWrite() { Settle(); }
 
-void tFileWrite::PutBytes(const char* bytes, std::size_t length) {
-  const char* p = bytes;
-  std::size_t left = length;
-  while (left > 0) {
-    if (Count >= kBufferSize) Flush();
-    std::size_t n = kBufferSize - Count;
-    if (n > left) n = left;
-    std::memcpy(Buffer + Count, p, n);
-    Count = static_cast<std::uint32_t>(Count + n);
-    p += n;
-    left -= n;
-  }
-}
-
 void tFileWrite::Settle() {
   if (Handed > 0 && Space.Behind.Wait() != Handed) WriteFailed = true;
   Handed = 0;

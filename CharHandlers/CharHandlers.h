@@ -1,14 +1,15 @@
-// Character handlers: objects that take bytes one at a time or in runs. The
-// product has two: the reader of an entry's start tag, which every listing,
-// extraction and rewrite reads ids through, and the writer of an extracted
-// entry. (The byte-at-a-time reference walk in reference/ builds on the same
-// base.) The concrete kinds are final, so a caller that knows the kind gets
-// its Put inlined.
+// Character handlers: objects that take bytes one at a time (the reader of
+// an entry's start tag, which every listing, extraction and rewrite reads
+// ids through, and the byte-at-a-time reference walk in reference/), and
+// the writer of an extracted entry, which takes them in runs decoded
+// straight into its buffer. The concrete kinds are final, so a caller that
+// knows the kind gets its Put inlined.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/Platform.h"
 
@@ -25,7 +26,7 @@ class tCharHandler {
 
   virtual void Put(std::uint8_t c) = 0;
   // Feeds every byte of s to Put, in order.
-  void PutString(const std::string& s) {
+  void PutString(std::string_view s) {
     for (char c : s) Put(static_cast<std::uint8_t>(c));
   }
 };
@@ -44,24 +45,20 @@ struct tWriteBuffers {
 // half-written file where a good one stood. Bytes gather in one of two
 // buffers; a full one is written on a thread of its own while the other
 // fills, so an entry longer than a buffer is decoded and written at once.
-class tFileWrite final : public tCharHandler {
+class tFileWrite final {
  public:
   static constexpr std::uint32_t kBufferSize = tWriteBuffers::kSize;
+
+  std::int32_t Status = 0;  // -1: the new file could not be made
 
   platform::FileHandle Handle = platform::InvalidHandle;
   bool WriteFailed = false;  // a write failed or stopped short
 
   // With reused, the buffers and thread are those; else its own.
   explicit tFileWrite(const std::string& name, tWriteBuffers* reused = nullptr);
-  ~tFileWrite() override;
-
-  void Put(std::uint8_t c) override {
-    if (Count >= kBufferSize) Flush();
-    Buffer[Count++] = c;
-  }
-  // The same bytes as Put byte by byte, without the per-byte call.
-  void PutString(const std::string& s) { PutBytes(s.data(), s.size()); }
-  void PutBytes(const char* bytes, std::size_t length);
+  ~tFileWrite();
+  tFileWrite(const tFileWrite&) = delete;
+  tFileWrite& operator=(const tFileWrite&) = delete;
   // Room for n more bytes (at most a buffer's size) in the buffer, to be put
   // there directly, then counted by Took.
   char* Room(std::size_t n) {

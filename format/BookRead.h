@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 #include "textutil/Charset.h"
 
 class tBookRead : public tDiskRead {

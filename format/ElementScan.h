@@ -11,7 +11,7 @@
 
 #include "format/EntryName.h"
 #include "format/StartTag.h"
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 
 class tElementScan {
  public:

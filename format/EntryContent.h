@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 #include "textutil/Base64.h"
 
 // How the reading of a content ended.

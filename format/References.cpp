@@ -8,7 +8,7 @@
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "format/StartTag.h"
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 #include "textutil/Ascii.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 #include "textutil/Charset.h"
 
 // Where the parts of <title-info> that say the cover stand, in offsets of the

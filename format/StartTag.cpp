@@ -9,7 +9,7 @@
 
 tStartTag ReadStartTag(std::string_view tagText) {
   tGetTag tag;
-  for (char c : tagText) tag.Put(static_cast<std::uint8_t>(c));
+  tag.PutString(tagText);
   tag.Put('>');
   return {Unquote(tag.GetAttribute("id")), !tagText.empty() && tagText.back() == '/',
           Unquote(tag.GetAttribute("content-type"))};

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "textutil/Ascii.h"
 #include "textutil/Base64Blocks.h"
+#include "textutil/Base64Tables.h"
 
 std::string EncodeBase64(const std::string& data) {
   const std::size_t n = data.size();
@@ -53,41 +54,7 @@ std::string EncodeBase64(const std::string& data) {
 
 namespace {
 
-// Bytes that are no symbol are skipped: white space as layout, anything
-// else (kForeign) as damage that the caller may report.
-constexpr std::int8_t kForeign = -3;
-constexpr std::int8_t kSkip = -2;
-constexpr std::int8_t kPad = -1;
-
-constexpr std::array<std::int8_t, 256> MakeDecodeTable() {
-  std::array<std::int8_t, 256> t{};
-  for (auto& v : t) v = kForeign;
-  for (int c = 0; c < 256; ++c) {
-    if (IsBlank(static_cast<unsigned char>(c))) t[static_cast<std::size_t>(c)] = kSkip;
-  }
-  for (int i = 0; i < 64; ++i) t[static_cast<unsigned char>(Base64Alphabet[i])] = static_cast<std::int8_t>(i);
-  t['='] = kPad;
-  return t;
-}
-
-constexpr std::array<std::int8_t, 256> kDecode = MakeDecodeTable();
-
-// The symbol values already shifted into place for each of the four places
-// of a group, with the top bit set for every byte that is not a plain symbol,
-// so one OR of four lookups both decodes a group and tells whether it can.
-constexpr std::uint32_t kNotPlain = 0x80000000u;
-
-constexpr std::array<std::uint32_t, 256> MakeShifted(int shift) {
-  std::array<std::uint32_t, 256> t{};
-  for (int c = 0; c < 256; ++c) {
-    std::int8_t v = kDecode[static_cast<std::size_t>(c)];
-    t[static_cast<std::size_t>(c)] = v < 0 ? kNotPlain : static_cast<std::uint32_t>(v) << shift;
-  }
-  return t;
-}
-
-constexpr std::array<std::uint32_t, 256> kPlace0 = MakeShifted(18), kPlace1 = MakeShifted(12), kPlace2 = MakeShifted(6),
-                                         kPlace3 = MakeShifted(0);
+using namespace base64;
 
 // The block decoder of one wide path; null where the processor lacks it.
 tBlockDecoder Only(tBase64Decoder::tPath path) {
@@ -104,16 +71,12 @@ tBlockDecoder Only(tBase64Decoder::tPath path) {
   return nullptr;
 }
 
-tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
-  if (path == tBase64Decoder::Narrow) return DecodeGroups;
-  if (path != tBase64Decoder::Wide) {
-    const tBlockDecoder only = Only(path);
-    return only ? only : DecodeGroups;
-  }
-  // A test build may be asked for one path (or for the portable one).
+// The widest block decoder the processor has, unless a test build asks for
+// one path (or for the portable one).
+tBlockDecoder ChooseWide() {
   if (const std::string asked = platform::Base64PathAsked(); !asked.empty()) {
     for (tBase64Decoder::tPath one : {tBase64Decoder::Ssse3, tBase64Decoder::Avx2, tBase64Decoder::Avx512Vbmi}) {
-      if (asked == tBase64Decoder::NameOf(one)) return ChooseBlockDecoder(one);
+      if (asked == tBase64Decoder::NameOf(one)) return Only(one) ? Only(one) : DecodeGroups;
     }
     return DecodeGroups;
   }
@@ -126,28 +89,19 @@ tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
   return DecodeGroups;
 }
 
-}  // namespace
-
-std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made) {
-  unsigned char* const first = out;
-  std::size_t used = 0;
-  while (n - used >= 4) {
-    const unsigned char* g = in + used;
-    std::uint32_t v = kPlace0[g[0]] | kPlace1[g[1]] | kPlace2[g[2]] | kPlace3[g[3]];
-    if (v & kNotPlain) {
-      // White space, or a foreign byte or "=" (one at a time).
-      if (!PassBlanks(in, n, 0, used, out)) break;
-      continue;
-    }
-    out[0] = static_cast<unsigned char>(v >> 16);
-    out[1] = static_cast<unsigned char>(v >> 8);
-    out[2] = static_cast<unsigned char>(v);
-    used += 4;
-    out += 3;
+tBlockDecoder ChooseBlockDecoder(tBase64Decoder::tPath path) {
+  if (path == tBase64Decoder::Narrow) return DecodeGroups;
+  if (path != tBase64Decoder::Wide) {
+    const tBlockDecoder only = Only(path);
+    return only ? only : DecodeGroups;
   }
-  made = static_cast<std::size_t>(out - first);
-  return used;
+  // Chosen once per process, as the processor and the test switch stay what
+  // they are while it runs; every decoder made after takes the same.
+  static const tBlockDecoder wide = ChooseWide();
+  return wide;
 }
+
+}  // namespace
 
 tBase64Decoder::tBase64Decoder(tPath path) : blocks_(ChooseBlockDecoder(path)) {}
 

@@ -75,8 +75,6 @@ class tBase64Decoder {
   // The name of a path's own block decoder, as PathName gives it (Wide and
   // Narrow: "portable").
   static const char* NameOf(tPath path);
-  // True once a group with "=" in its third or fourth place has ended the text.
-  bool Over() const { return over_; }
   // True once a byte other than a symbol, "=" or XML white space was fed
   // before the end of the text: the text is damaged, though what decodes is
   // still given.

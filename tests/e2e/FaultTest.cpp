@@ -11,7 +11,7 @@
 #include "CharHandlers/CharHandlers.h"
 #include "Scenario.h"
 #include "platform/Faults.h"
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 
 namespace {
 

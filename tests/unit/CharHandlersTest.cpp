@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -18,6 +20,16 @@ class Recorder final : public tCharHandler {
   std::vector<int> seen;
   void Put(std::uint8_t c) override { seen.push_back(c); }
 };
+
+// Hands the bytes to the writer as extraction does: decoded into its room,
+// in runs of the given length.
+void Write(tFileWrite& w, const std::string& bytes, std::size_t run = tFileWrite::kBufferSize) {
+  for (std::size_t at = 0; at < bytes.size(); at += run) {
+    const std::size_t n = std::min(run, bytes.size() - at);
+    std::memcpy(w.Room(n), bytes.data() + at, n);
+    w.Took(n);
+  }
+}
 
 }  // namespace
 
@@ -38,7 +50,7 @@ TEST(FileWrite, AFileThatCannotBeCreatedFailsAtCommitAndLeavesNothing) {
   {
     tFileWrite w(path);
     EXPECT_EQ(w.Status, -1);
-    w.PutString(RandomBytes(70000, 9));
+    Write(w, RandomBytes(70000, 9));
     EXPECT_EQ(w.Commit(), tFileWrite::NotWritten);
   }
   EXPECT_FALSE(testfiles::Exists(path));
@@ -50,11 +62,11 @@ TEST(FileWrite, PutsTheNewContentInPlaceOnlyAtCommit) {
   Spit(path, std::string(50000, 'o'));
   tFileWrite w(path);
   ASSERT_EQ(w.Status, 0);
-  // Bytes one at a time and in runs, across the ends of both buffers.
+  // Runs that do not divide a buffer, across the ends of both buffers.
   constexpr std::size_t size = tFileWrite::kBufferSize;
   const std::string data = RandomBytes(2 * size + 5000, 5);
-  w.PutString(data.substr(0, size + 1000));
-  for (char c : data.substr(size + 1000)) w.Put(static_cast<std::uint8_t>(c));
+  Write(w, data.substr(0, size + 1000), 7000);
+  Write(w, data.substr(size + 1000), 1);
   EXPECT_EQ(std::filesystem::file_size(path), 50000u) << "the old file is untouched until Commit";
 #ifdef __linux__
   EXPECT_EQ(dir.Count(), 1u) << "the new content goes into an unnamed file beside it";
@@ -72,7 +84,7 @@ TEST(FileWrite, WithoutCommitLeavesTheTargetAndNoLeftovers) {
   Spit(path, "good");
   {
     tFileWrite w(path);
-    w.PutString(RandomBytes(2 * tFileWrite::kBufferSize + 10, 10));  // a write under way at the end
+    Write(w, RandomBytes(2 * tFileWrite::kBufferSize + 10, 10));  // a write under way at the end
   }
   EXPECT_EQ(Slurp(path), "good");
   EXPECT_EQ(dir.Count(), 1u);
@@ -84,7 +96,7 @@ TEST(FileWrite, AFolderIsNotReplaced) {
   ScratchDir dir;
   std::filesystem::create_directory(dir.Path() / "sub");
   tFileWrite w(dir.File("sub"));
-  w.PutString("x");
+  Write(w, "x");
   EXPECT_EQ(w.Commit(), tFileWrite::NotPlaced);
   EXPECT_TRUE(std::filesystem::is_directory(dir.Path() / "sub"));
   EXPECT_EQ(dir.Count(), 1u);

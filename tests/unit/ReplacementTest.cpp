@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 #include "textutil/Replacement.h"
 
 #ifndef _WIN32

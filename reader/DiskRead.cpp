@@ -1,4 +1,4 @@
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "TestFiles.h"
-#include "reader/SeqRead.h"
+#include "reader/DiskRead.h"
 
 using testfiles::RandomBytes;
 using testfiles::ScratchDir;
@@ -24,7 +24,7 @@ std::string Walk(tDiskRead& r) {
 
 }  // namespace
 
-TEST(SeqRead, EmptyAndMissingFilesAreAtTheirEndFromTheStart) {
+TEST(DiskRead, EmptyAndMissingFilesAreAtTheirEndFromTheStart) {
   ScratchDir dir;
   Spit(dir.File("empty"), "");
   for (const char* name : {"empty", "missing"}) {
@@ -38,7 +38,7 @@ TEST(SeqRead, EmptyAndMissingFilesAreAtTheirEndFromTheStart) {
   EXPECT_EQ(folder.Size, 0u) << "a folder is not a book";
 }
 
-TEST(SeqRead, WalksEveryByteAcrossWindowBoundaries) {
+TEST(DiskRead, WalksEveryByteAcrossWindowBoundaries) {
   ScratchDir dir;
   constexpr std::size_t w = tDiskRead::kWindowSize;
   for (std::size_t size : {std::size_t{1}, w - 1, w, w + 1, 2 * w, 2 * w + 1000}) {
@@ -54,7 +54,7 @@ TEST(SeqRead, WalksEveryByteAcrossWindowBoundaries) {
 }
 
 // Bulk skips land where stepping byte by byte would, across windows.
-TEST(SeqRead, SkipToStopsAtEveryOccurrenceAndNowhereElse) {
+TEST(DiskRead, SkipToStopsAtEveryOccurrenceAndNowhereElse) {
   ScratchDir dir;
   std::string data = RandomBytes(2 * tDiskRead::kWindowSize + 1000, 5);
   Spit(dir.File("f"), data);
@@ -71,7 +71,7 @@ TEST(SeqRead, SkipToStopsAtEveryOccurrenceAndNowhereElse) {
   EXPECT_TRUE(r.Eof);
 }
 
-TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
+TEST(DiskRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
   ScratchDir dir;
   std::string data = RandomBytes(100, 3);
   Spit(dir.File("f"), data);
@@ -102,7 +102,7 @@ TEST(SeqRead, SeekToMovesBothWaysAndNextPastTheEndKeepsCounting) {
 
 // A watcher sees each byte once, in order, however the walk moves: back
 // into bytes already seen, forward over bytes never read, or stopping early.
-TEST(SeqRead, AWatcherSeesEveryByteOnceInOrder) {
+TEST(DiskRead, AWatcherSeesEveryByteOnceInOrder) {
   struct tCollect final : tDiskRead::tWatcher {
     std::string seen;
     void Saw(const std::uint8_t* bytes, std::uint32_t n) override {
@@ -128,7 +128,7 @@ TEST(SeqRead, AWatcherSeesEveryByteOnceInOrder) {
 #ifndef _WIN32
 // Windows keeps others from cutting a file that is open; elsewhere a file can
 // shrink under the reader, which must then end instead of repeating stale bytes.
-TEST(SeqRead, AFileCutShortUnderTheReaderEndsIt) {
+TEST(DiskRead, AFileCutShortUnderTheReaderEndsIt) {
   ScratchDir dir;
   constexpr std::size_t w = tDiskRead::kWindowSize;
   std::string data = RandomBytes(3 * w, 11);
