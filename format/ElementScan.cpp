@@ -14,12 +14,29 @@ bool tElementScan::MatchHere(std::string_view pattern) {
   return true;
 }
 
+void tElementScan::Ends(std::uint64_t endTag, std::uint64_t nextStart) {
+  LastEnd = ElementEnd(false, close_, endTag, nextStart);
+  open_ = false;
+}
+
 bool tElementScan::Next() {
-  static_assert(kBinaryStart[0] == kContentEnd);
+  static_assert(kBinaryStart[0] == kContentEnd && kBinaryEnd[0] == kContentEnd);
+  LastEnd = End;  // an element that closed itself ended at once
+  End = npos;
+  // Whichever of "</binary>" and "<binary" comes first after an element's
+  // start tag decides where it ends; every other '<' is passed over.
   for (;;) {
-    if (!Book.SkipTo(kContentEnd)) return false;
+    if (!Book.SkipTo(kContentEnd)) {
+      if (open_) Ends(npos, npos);
+      return false;
+    }
     const std::uint32_t at = Book.Pos;
-    if (MatchHere(kBinaryStart)) {
+    Book.Next();
+    if (Book.Eof) continue;
+    if (Book.Ch == '/') {
+      if (MatchHere(kBinaryEnd.substr(1)) && open_) Ends(at, npos);
+    } else if (Book.Ch == static_cast<std::uint8_t>(kBinaryStart[1]) && MatchHere(kBinaryStart.substr(1))) {
+      if (open_) Ends(npos, at);
       Start = at;
       break;
     }
@@ -31,6 +48,15 @@ bool tElementScan::Next() {
     Book.Skip(span);
   }
   Closed = !Book.Eof;
+  if (Closed) {
+    close_ = Book.Pos;
+    // A tag that closes itself is the whole element.
+    if (!TagText.empty() && TagText.back() == '/') {
+      End = ElementEnd(true, close_, npos, npos);
+    } else {
+      open_ = true;
+    }
+  }
   return true;
 }
 
@@ -44,27 +70,6 @@ bool NextListed(tElementScan& scan, tCharset charset, tEntryNames& names, tStart
     if (!scan.Closed) break;
   }
   return false;
-}
-
-std::uint64_t tElementScan::SkipElement() {
-  const std::uint64_t close = Book.Pos;
-  if (ReadStartTag(TagText).ClosesItself) {
-    Book.Next();
-    return ElementEnd(true, close, npos, npos);
-  }
-  // Whichever of "</binary>" and "<binary" comes first decides.
-  Book.Next();
-  while (Book.SkipTo(kContentEnd)) {
-    const std::uint64_t at = Book.Pos;
-    Book.Next();
-    if (Book.Eof) break;
-    if (Book.Ch == '/') {
-      if (MatchHere(kBinaryEnd.substr(1))) return ElementEnd(false, close, at, npos);
-    } else if (Book.Ch == static_cast<std::uint8_t>(kBinaryStart[1])) {
-      if (MatchHere(kBinaryStart.substr(1))) return ElementEnd(false, close, npos, at);
-    }
-  }
-  return ElementEnd(false, close, npos, npos);
 }
 
 void tRootEndFinder::Feed(const std::uint8_t* bytes, std::size_t n) {

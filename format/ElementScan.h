@@ -1,8 +1,9 @@
 // The one walk over a book's elements, through its reader, that listing,
-// extraction, deletion and the replace step of adding all make: an element
-// starts at every "<binary", its start tag runs to the first ">" after that,
-// and the next search starts at that ">". Bytes are looked at in bulk, a
-// window at a time; the book is never held whole.
+// extraction and the map of a book all make: an element starts at every
+// "<binary", its start tag runs to the first ">" after that, and the next
+// search starts at that ">". On the way the walk notes where each element
+// ends (ElementEnd). Bytes are looked at in bulk, a window at a time; the
+// book is never held whole.
 #pragma once
 
 #include <cstdint>
@@ -25,16 +26,23 @@ class tElementScan {
   // Closed). False at the end of the book when no element follows.
   bool Next();
 
-  // From the ">" of a start tag, the end of its element (ElementEnd), with
-  // the reader there; npos when it cannot be told.
-  std::uint64_t SkipElement();
-
   tDiskRead& Book;
   std::uint32_t Start = 0;
   std::string TagText;
   bool Closed = false;
+  // The end of the element found before this one (ElementEnd; npos when it
+  // cannot be told), once this one is found, or once Next gives false. The
+  // end of an element that closes itself is known at once: End.
+  std::uint64_t LastEnd = npos;
+  std::uint64_t End = npos;
 
  private:
+  // The element found last still looks for its end tag, from its ">" at close_.
+  bool open_ = false;
+  std::uint64_t close_ = 0;
+  // The element found last has ended: its end is known.
+  void Ends(std::uint64_t endTag, std::uint64_t nextStart);
+
   // With the reader on a '<': steps through the rest of pattern while the
   // bytes agree. True with the reader just past it; false with the reader
   // on the first byte that differs (which may start a match of its own).

@@ -1,6 +1,7 @@
 #include "format/EntryFacts.h"
 
-#include "format/BookRead.h"
+#include <memory>
+
 #include "format/StartTag.h"
 
 namespace {
@@ -28,16 +29,13 @@ class tFactsSink final : public tContentSink {
 
 }  // namespace
 
-bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs,
-                 const tEntryBytes& bytes) {
+tEachElement InspectEntries(std::vector<tEntryFacts>& out, const tEntryBytes& bytes) {
   out.clear();
-  tFactsSink sink(bytes);
-  // As the listing walks when it extracts: the next search starts where the
-  // last content ended.
-  return ReadBookReferences(path, refs, [&](tBookRead& book, const tStartTag& tag, const std::string&) {
-    sink.Facts = {tag.ContentType, {}, 0, {}};
-    sink.Entry = out.size();
-    sink.Facts.End = ReadEntryContent(book, tag.ClosesItself, sink);
-    out.push_back(std::move(sink.Facts));
-  });
+  auto sink = std::make_shared<tFactsSink>(bytes);
+  return [&out, sink](tBookRead& book, const tStartTag& tag, const std::string&) {
+    sink->Facts = {tag.ContentType, {}, 0, {}};
+    sink->Entry = out.size();
+    sink->Facts.End = ReadEntryContent(book, tag.ClosesItself, *sink);
+    out.push_back(std::move(sink->Facts));
+  };
 }

@@ -1,7 +1,7 @@
 // A book's entries read whole without writing anything, for what the result
 // codes of extraction cannot tell (how an entry is damaged, what kind of
 // bytes it holds): the command-line host's test of a book and its long
-// listing.
+// listing. They are read as the book is mapped, in the same pass.
 #pragma once
 
 #include <cstddef>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "format/BookMap.h"
 #include "format/EntryContent.h"
-#include "format/References.h"
 
 struct tEntryFacts {
   std::string ContentType;  // as the element writes it; empty when it has none
@@ -23,8 +23,8 @@ struct tEntryFacts {
 // Each piece of entry number entry's decoded bytes, in order.
 using tEntryBytes = std::function<void(std::size_t entry, const std::uint8_t* bytes, std::size_t n)>;
 
-// Reads every entry of the book at path, decoding each as extraction does,
-// and, in the same pass, its elements and what its text refers to (out runs
-// beside refs.Elements); false when the book cannot be read.
-bool InspectBook(const std::string& path, std::vector<tEntryFacts>& out, tBookReferences& refs,
-                 const tEntryBytes& bytes = nullptr);
+// What MapBook is to show each listed element so that every entry is decoded
+// as extraction does (the next search starts where its content ended), its
+// facts appended to out (beside the map's listed elements) and its bytes
+// handed to bytes. out and bytes must outlive the mapping.
+tEachElement InspectEntries(std::vector<tEntryFacts>& out, const tEntryBytes& bytes);

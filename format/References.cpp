@@ -1,14 +1,9 @@
 #include "format/References.h"
 
 #include <cstring>
-#include <unordered_set>
 
 #include "format/BookFormat.h"
-#include "format/BookRead.h"
-#include "format/ElementScan.h"
 #include "format/EntryName.h"
-#include "format/StartTag.h"
-#include "reader/DiskRead.h"
 #include "textutil/Ascii.h"
 
 namespace {
@@ -49,14 +44,6 @@ void tReferenceScan::Feed(const char* bytes, std::size_t n) {
     ++i;
   }
   fed_ += n;
-}
-
-void tReferenceScan::ReadWhole(tDiskRead& book) {
-  book.SeekTo(0);
-  while (!book.Eof) {
-    Feed(reinterpret_cast<const char*>(book.Here()), book.Ahead());
-    book.Skip(book.Ahead());
-  }
 }
 
 void tReferenceScan::Step(char c, std::uint64_t at) {
@@ -325,68 +312,4 @@ void tReferenceScan::EndTagEnds(std::uint64_t at) {
   if (name == "title-info" && titleInfo_ > 0) --titleInfo_;
   if (name == "src-title-info" && srcTitleInfo_ > 0) --srcTitleInfo_;
   if (name == "coverpage" && coverpage_ > 0) --coverpage_;
-}
-
-namespace {
-
-// The references, and the root's end as adding finds it, in one reading.
-struct tReferencesAndEnd final : tDiskRead::tWatcher {
-  explicit tReferencesAndEnd(tCharset charset) : References(charset) {}
-  void Saw(const std::uint8_t* bytes, std::uint32_t n) override {
-    References.Saw(bytes, n);
-    if (!End.Done()) End.Feed(bytes, n);
-  }
-  tReferenceScan References;
-  tRootEndFinder End;
-};
-
-}  // namespace
-
-namespace {
-
-// What each element is to the text, and what the text shows that no element is.
-void Mark(tBookReferences& refs) {
-  std::unordered_set<std::string> ids, shown(refs.Targets.begin(), refs.Targets.end());
-  for (auto& e : refs.Elements) {
-    e.Shown = ids.insert(e.Id).second;
-    e.Cover = e.Shown && refs.HasCover && refs.Cover == e.Id;
-    e.SourceCover = e.Shown && !e.Cover && refs.HasSourceCover && refs.SourceCover == e.Id;
-    e.Referenced = e.Shown && shown.count(e.Id) != 0;
-  }
-  std::unordered_set<std::string> told;
-  for (const std::string& target : refs.Targets) {
-    if (ids.count(target) == 0 && told.insert(target).second) refs.Missing.push_back(target);
-  }
-}
-
-}  // namespace
-
-bool ReadBookReferences(const std::string& path, tBookReferences& out,
-                        const std::function<void(tBookRead&, const tStartTag&, const std::string&)>& each) {
-  out = {};
-  tBookRead book(path);
-  if (book.Handle == platform::InvalidHandle || book.ShortRead) return false;
-  const tCharset charset = book.Charset;
-  tReferencesAndEnd watch(charset);
-  tReferenceScan& references = watch.References;
-  book.Watch(watch);
-  // The elements, named as the listing names them; the references ride along.
-  tElementScan scan(book);
-  tEntryNames names;
-  tStartTag tag;
-  std::string name;
-  while (NextListed(scan, charset, names, tag, name)) {
-    out.Elements.push_back({name, IdInUtf8(tag.Id, charset)});
-    if (each) each(book, tag, name);
-  }
-  book.WatchToEnd();
-  out.Targets = std::move(references.Targets);
-  out.HasCover = references.HasCover;
-  out.HasSourceCover = references.HasSourceCover;
-  out.Cover = std::move(references.Cover);
-  out.SourceCover = std::move(references.SourceCover);
-  out.Place = std::move(references.Place);
-  out.Ends = watch.End.InsertionPoint() != tElementScan::npos;
-  Mark(out);
-  return !book.ShortRead;
 }

@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "reader/DiskRead.h"
 #include "textutil/Charset.h"
 
 // Where the parts of <title-info> that say the cover stand, in offsets of the
@@ -51,16 +50,13 @@ struct tCoverPlace {
   std::uint64_t HrefFrom = npos, HrefTo = npos;  // its href's value, quotes and all
 };
 
-// Finds references in bytes fed in order, in pieces of any size; as a
-// reader's watcher, in the bytes a walk reads.
-class tReferenceScan final : public tDiskRead::tWatcher {
+// Finds references in bytes fed in order, in pieces of any size (the map of
+// a book feeds it the bytes its walk reads).
+class tReferenceScan final {
  public:
   explicit tReferenceScan(tCharset charset) : charset_(charset) {}
   // Bytes of the book in order, in pieces of any size.
   void Feed(const char* bytes, std::size_t n);
-  void Saw(const std::uint8_t* bytes, std::uint32_t n) override { Feed(reinterpret_cast<const char*>(bytes), n); }
-  // The whole book, from its first byte, a window at a time.
-  void ReadWhole(tDiskRead& book);
   // The id each reference names (the value after "#"), in text order,
   // decoded as IdInUtf8 decodes ids.
   std::vector<std::string> Targets;
@@ -148,12 +144,3 @@ struct tBookReferences {
   tCoverPlace Place;
   bool Ends = false;  // the root's end tag stands where adding finds it (tRootEndFinder): the book is not cut short
 };
-
-class tBookRead;
-struct tStartTag;
-// Reads the book at path in one pass: its elements, named as the listing
-// names them, and the references of its text. Each element is first shown
-// to each, in book order, with the reader in its start tag (it may read the
-// content, as extraction does). False when the book cannot be read.
-bool ReadBookReferences(const std::string& path, tBookReferences& out,
-                        const std::function<void(tBookRead&, const tStartTag&, const std::string&)>& each = nullptr);

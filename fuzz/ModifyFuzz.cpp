@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "FuzzCommon.h"
+#include "format/BookMap.h"
 #include "format/EntryName.h"
 #include "format/References.h"
 #include "plugin/Cover.h"

@@ -39,6 +39,27 @@ enum class tFactsRead { Ok, NoApi, CannotRead, NoMemory };
 // decoded too.
 tFactsRead ReadBookFacts(const PluginLoader& plugin, const std::string& pluginPath, bool whole, tBookFacts& out);
 
+// A book read once and held for one change through the further export
+// (which the plug-in must have): the change is planned on what was read,
+// and the book is copied once. Closed when it goes.
+class tBookForChange {
+ public:
+  tBookForChange(const PluginLoader& plugin, const std::string& pluginPath);
+  ~tBookForChange();
+  tBookForChange(const tBookForChange&) = delete;
+  tBookForChange& operator=(const tBookForChange&) = delete;
+  int Result = 0;  // the plug-in's result code for the reading
+  tBookFacts Facts;
+  // DeleteFiles' result.
+  int Delete(const std::vector<std::string>& names);
+  // The outcome's strings live as long as this.
+  tFb2CoverOutcome SetCover(const std::string& file, const std::string& entry);
+
+ private:
+  const tFb2Api& api_;
+  tFb2Book* book_ = nullptr;
+};
+
 // Why a command cannot be done with a plug-in that lacks the further export.
 std::string NeedsBookApi(const std::string& command);
 

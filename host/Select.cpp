@@ -13,39 +13,37 @@ namespace {
 // The book's entries by id, read only when a name asks for them.
 class tIds {
  public:
-  tIds(const PluginLoader& plugin, const std::string& book) : plugin_(plugin), book_(book) {}
+  tIds(const PluginLoader& plugin, const std::string& book, const tBookFacts* known)
+      : plugin_(plugin), book_(book), known_(known) {}
   std::string EntryOf(const std::string& id) {
-    if (!read_) {
-      read_ = true;
+    if (known_ == nullptr) {
       std::string why;
       const std::string path = PluginPath(book_, why);
-      if (!path.empty()) ReadBookFacts(plugin_, path, false, facts_);
+      if (!path.empty()) ReadBookFacts(plugin_, path, false, read_);
+      known_ = &read_;
     }
-    for (const tEntryFacts& e : facts_.Entries) {
-      if (e.Id == id) return e.Name;
-    }
-    return {};
+    return EntryById(*known_, id);
   }
 
  private:
   const PluginLoader& plugin_;
   const std::string& book_;
-  bool read_ = false;
-  tBookFacts facts_;
+  const tBookFacts* known_;
+  tBookFacts read_;
 };
 
 }  // namespace
 
 int Select(const PluginLoader& plugin, const tTell& tell, const std::string& book,
            const std::vector<std::string>& names, const std::vector<std::string>& patterns,
-           const std::string& nothingDone, std::set<std::string>& chosen) {
+           const std::string& nothingDone, std::set<std::string>& chosen, const tBookFacts* known) {
   std::map<std::string, std::string> shown;  // by the name as shown, the plug-in's
   std::vector<std::string> read;             // the names as shown, in order
   for (const std::string& n : names) {
     read.push_back(FromPlugin(n));
     shown.emplace(read.back(), n);
   }
-  tIds ids(plugin, book);
+  tIds ids(plugin, book, known);
   int status = 0;
   for (const std::string& p : patterns) {
     bool any = false;
@@ -77,6 +75,9 @@ int Select(const PluginLoader& plugin, const tTell& tell, const std::string& boo
   return status;
 }
 
-std::string EntryById(const PluginLoader& plugin, const std::string& book, const std::string& typed) {
-  return tIds(plugin, book).EntryOf(typed);
+std::string EntryById(const tBookFacts& facts, const std::string& typed) {
+  for (const tEntryFacts& e : facts.Entries) {
+    if (e.Id == typed) return e.Name;
+  }
+  return {};
 }

@@ -18,10 +18,12 @@ bool IsPattern(const std::string& s);
 // name the listing shows otherwise (a character the code page lacks shown as
 // "_") is found through the book's ids. Gives 1, naming each argument that
 // selects nothing, when any does.
+// known: the book's facts when they were read already.
+struct tBookFacts;
 int Select(const PluginLoader& plugin, const tTell& tell, const std::string& book,
            const std::vector<std::string>& names, const std::vector<std::string>& patterns,
-           const std::string& nothingDone, std::set<std::string>& chosen);
+           const std::string& nothingDone, std::set<std::string>& chosen, const tBookFacts* known = nullptr);
 
 // The entry (as the plug-in names it) listed under a name the user typed, or
 // whose id it is (for a name the code page cannot spell); empty when none.
-std::string EntryById(const PluginLoader& plugin, const std::string& book, const std::string& typed);
+std::string EntryById(const tBookFacts& facts, const std::string& typed);

@@ -14,17 +14,27 @@ namespace fs = std::filesystem;
 int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions& o) {
   const tFb2Api* api = plugin.BookApi;
   if (api == nullptr) return tell.Fail(NeedsBookApi("set-cover"));
+  // The book is read once, for the names and the change alike.
+  std::string why;
+  const std::string bookPath = PluginPath(o.Book, why);
+  if (bookPath.empty()) return tell.Fail(why);
+  tBookForChange book(plugin, bookPath);
+  if (book.Result != 0) {
+    // Told as a walk tells it, or as a rewrite does.
+    std::vector<std::string> names;
+    if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
+    if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+    return RewriteFailed(plugin, tell, o.Book, book.Result);
+  }
+  if (book.Facts.Entries.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
   // An entry the book lists is meant by its name; a file, by a name the book
   // does not list or by a path with a folder in it.
-  std::vector<std::string> names;
-  if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
-  if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
   std::string entry;  // as the plug-in names it
-  for (const std::string& n : names) {
-    if (entry.empty() && FromPlugin(n) == o.What) entry = n;
+  for (const tEntryFacts& e : book.Facts.Entries) {
+    if (entry.empty() && FromPlugin(e.Name) == o.What) entry = e.Name;
   }
   // A name the listing shows otherwise is found through the book's ids.
-  if (entry.empty()) entry = EntryById(plugin, o.Book, o.What);
+  if (entry.empty()) entry = EntryById(book.Facts, o.What);
   const bool isEntry = SplitPath(o.What).first.empty() && !entry.empty();
   std::error_code ec;
   if (!isEntry && !fs::is_regular_file(HostPath(o.What), ec)) {
@@ -34,17 +44,12 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   if (!isEntry && fs::equivalent(HostPath(o.Book), HostPath(o.What), same)) {
     return Usage(o.What + ": it is the book itself");
   }
-  std::string why;
-  const std::string bookPath = PluginPath(o.Book, why);
   const std::string filePath = isEntry ? std::string() : PluginPath(o.What, why);
-  if (bookPath.empty() || (!isEntry && filePath.empty())) return tell.Fail(why);
-  tFb2CoverOutcome out{};
-  tFb2Book* held = nullptr;
-  api->SetCover(bookPath.c_str(), filePath.c_str(), entry.c_str(), &out, &held);
+  if (!isEntry && filePath.empty()) return tell.Fail(why);
+  const tFb2CoverOutcome out = book.SetCover(filePath, entry);
   const std::string name = FromPlugin(out.Name ? out.Name : "");
   const std::string id = out.Id ? out.Id : "";
   const std::string oldCover = out.OldCover ? out.OldCover : "";
-  api->CloseBook(held);
   const std::string unchanged = "; the book is unchanged";
   switch (out.Result) {
     case FB2API_COVER_DONE: break;

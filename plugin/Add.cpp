@@ -5,7 +5,6 @@
 
 #include "format/BookFormat.h"
 #include "format/ContentType.h"
-#include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "platform/Platform.h"
 #include "plugin/Operations.h"
@@ -32,10 +31,8 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
     }
   }
   tDiskRead& r = *book.Reader;
-  const std::vector<tRange> whole = {{0, r.Size}};
-  const std::uint64_t rootEnd = RootEndIn(r, whole);
-  if (rootEnd == tElementScan::npos) return r.ShortRead ? E_EREAD : E_UNKNOWN_FORMAT;
-  if (r.ShortRead) return E_EREAD;
+  const std::uint64_t rootEnd = book.Map.RootEnd;
+  if (rootEnd == tMapElement::npos) return E_UNKNOWN_FORMAT;
 
   // Every source is sized before any is read: a book that would grow past
   // what can be opened and rewritten again is refused before the work.
@@ -90,7 +87,7 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
   plan.Replaced.assign(sources.size(), {});
   if (int rc = KeptRanges(book, {}, kept, &replacing, &plan.Replaced); rc != E_SUCCESS) return rc;
   // How the new elements are laid out, from the line the root's end tag is on.
-  const tAddedPlace place = AddedPlace(BytesAt(r, rootEnd < kLineLook ? 0 : rootEnd - kLineLook, rootEnd));
+  const tAddedPlace place = AddedPlace(r.BytesAt(rootEnd < kLineLook ? 0 : rootEnd - kLineLook, rootEnd));
   if (r.ShortRead) return E_EREAD;
 
   // Every source is read before the book is touched: one that cannot be read
@@ -116,10 +113,9 @@ int PlanAdd(tHeldBook& book, const char* srcPath, const char* addList, int flags
   }
   // Where the new elements go in what stays: the root's end tag, unless the
   // removals left it inside an open tag.
-  const bool allKept = kept.size() == 1 && kept[0].From == 0 && kept[0].To == r.Size;
-  std::uint64_t at = allKept ? rootEnd : OldOffset(kept, RootEndIn(r, kept));
+  std::uint64_t at = RootEndAfter(book, kept);
   if (r.ShortRead) return E_EREAD;
-  if (at == tElementScan::npos) return E_UNKNOWN_FORMAT;
+  if (at == tMapElement::npos) return E_UNKNOWN_FORMAT;
   at -= std::min<std::uint64_t>(at, place.Back);
   if (!added.empty()) inserts.push_back({at, std::move(added)});
   return E_SUCCESS;

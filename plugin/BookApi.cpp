@@ -3,22 +3,30 @@
 // inside leaves here.
 #include "plugin/public/BookApi.h"
 
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "format/BookFormat.h"
+#include "format/BookMap.h"
 #include "format/ContentType.h"
 #include "format/EntryFacts.h"
-#include "format/References.h"
 #include "plugin/Cover.h"
+#include "plugin/Delete.h"
+#include "plugin/public/NameList.h"
 #include "plugin/public/iwcxhead.h"
 #include "textutil/Base64.h"
 
 struct tFb2Book {
-  tBookReferences References;
-  std::vector<tEntryFacts> Entries;  // beside References.Elements, when decoded
+  // Read for a look only, or held for a change.
+  std::unique_ptr<tBookRead> Reader;
+  tBookMap Read;
+  std::unique_ptr<fb2pack::tHeldBook> Held;
+  bool Changed = false;              // the one change has been made
+  std::vector<tEntryFacts> Entries;  // beside the map's listed elements, when decoded
   fb2pack::tCoverOutcome Cover;
+  const tBookMap& Map() const { return Held ? Held->Map : Read; }
 };
 
 namespace {
@@ -51,30 +59,41 @@ int FB2API_CALL Sniff(const unsigned char* head, size_t n, const char** label, c
   return kind.Label.empty() ? 0 : 1;
 }
 
-int FB2API_CALL OpenBook(const char* path, unsigned flags, tFb2BytesFn bytes, void* context, tFb2Book** book) {
-  if (book == nullptr) return FB2API_FAILED;
-  *book = nullptr;
-  if (path == nullptr) return FB2API_CANNOT_READ;
+// Runs f, giving its result code, or the code for what it threw.
+template <class F>
+int Guarded(F&& f) noexcept {
   try {
-    auto opened = std::make_unique<tFb2Book>();
-    bool read = false;
-    if (flags & FB2API_DECODE_ENTRIES) {
-      tEntryBytes each;
-      if (bytes != nullptr) {
-        each = [&](std::size_t entry, const std::uint8_t* b, std::size_t n) { bytes(context, entry, b, n); };
-      }
-      read = InspectBook(path, opened->Entries, opened->References, each);
-    } else {
-      read = ReadBookReferences(path, opened->References);
-    }
-    if (!read) return FB2API_CANNOT_READ;
-    *book = opened.release();
-    return FB2API_OK;
+    return f();
   } catch (const std::bad_alloc&) {
-    return FB2API_NO_MEMORY;
+    return E_NO_MEMORY;
   } catch (...) {
-    return FB2API_FAILED;
+    return E_BAD_DATA;
   }
+}
+
+int FB2API_CALL OpenBook(const char* path, unsigned flags, tFb2BytesFn bytes, void* context, tFb2Book** book) {
+  if (book == nullptr) return E_NOT_SUPPORTED;
+  *book = nullptr;
+  if (path == nullptr) return E_UNKNOWN_FORMAT;
+  return Guarded([&]() -> int {
+    auto opened = std::make_unique<tFb2Book>();
+    tEntryBytes each;
+    if (bytes != nullptr) {
+      each = [bytes, context](std::size_t entry, const std::uint8_t* b, std::size_t n) { bytes(context, entry, b, n); };
+    }
+    const tEachElement inspect = (flags & FB2API_DECODE_ENTRIES) ? InspectEntries(opened->Entries, each) : nullptr;
+    if (flags & FB2API_FOR_CHANGE) {
+      opened->Held = std::make_unique<fb2pack::tHeldBook>(path);
+      if (int rc = fb2pack::HoldBook(*opened->Held, inspect); rc != E_SUCCESS) return rc;
+    } else {
+      opened->Reader = std::make_unique<tBookRead>(path);
+      tBookRead& r = *opened->Reader;
+      if (r.Handle == platform::InvalidHandle) return E_EOPEN;
+      if (r.ShortRead || !MapBook(r, opened->Read, inspect)) return E_EREAD;
+    }
+    *book = opened.release();
+    return E_SUCCESS;
+  });
 }
 
 void FB2API_CALL CloseBook(tFb2Book* book) { delete book; }
@@ -83,7 +102,7 @@ void FB2API_CALL BookFacts(const tFb2Book* book, tFb2BookFacts* facts) {
   if (facts == nullptr) return;
   *facts = {};
   if (book == nullptr) return;
-  const tBookReferences& refs = book->References;
+  const tBookReferences& refs = book->Map().References;
   facts->Entries = refs.Elements.size();
   facts->Missing = refs.Missing.size();
   facts->Ends = refs.Ends ? 1 : 0;
@@ -92,8 +111,8 @@ void FB2API_CALL BookFacts(const tFb2Book* book, tFb2BookFacts* facts) {
 }
 
 int FB2API_CALL Entry(const tFb2Book* book, size_t i, tFb2Entry* entry) {
-  if (book == nullptr || entry == nullptr || i >= book->References.Elements.size()) return 0;
-  const tBookReferences::tElement& e = book->References.Elements[i];
+  if (book == nullptr || entry == nullptr || i >= book->Map().References.Elements.size()) return 0;
+  const tBookReferences::tElement& e = book->Map().References.Elements[i];
   *entry = {};
   entry->Name = e.Name.c_str();
   entry->Id = e.Id.c_str();
@@ -116,36 +135,40 @@ int FB2API_CALL Entry(const tFb2Book* book, size_t i, tFb2Entry* entry) {
 }
 
 const char* FB2API_CALL Missing(const tFb2Book* book, size_t i) {
-  return book == nullptr || i >= book->References.Missing.size() ? nullptr : book->References.Missing[i].c_str();
+  if (book == nullptr || i >= book->Map().References.Missing.size()) return nullptr;
+  return book->Map().References.Missing[i].c_str();
 }
 
-void FB2API_CALL SetCover(const char* path, const char* file, const char* entry, tFb2CoverOutcome* outcome,
-                          tFb2Book** book) {
-  if (outcome == nullptr || book == nullptr) return;
-  *book = nullptr;
+int FB2API_CALL DeleteEntries(tFb2Book* book, const char* nameList) {
+  if (book == nullptr || !book->Held || book->Changed) return E_NOT_SUPPORTED;
+  book->Changed = true;
+  return Guarded([&] {
+    const std::vector<std::string> names = ReadNameList(nameList);
+    return fb2pack::DeleteFrom(*book->Held, fb2pack::tNameSet(names.begin(), names.end()));
+  });
+}
+
+void FB2API_CALL SetCover(tFb2Book* book, const char* file, const char* entry, tFb2CoverOutcome* outcome) {
+  if (outcome == nullptr) return;
   *outcome = {};
   outcome->Result = FB2API_COVER_FAILED;
-  outcome->Code = E_UNKNOWN_FORMAT;
-  if (path == nullptr) return;
-  try {
-    auto held = std::make_unique<tFb2Book>();
-    fb2pack::tCoverOutcome& out = held->Cover;
-    out = fb2pack::SetCover(path, file ? file : "", entry ? entry : "");
-    outcome->Result = static_cast<int>(out.Result);
-    outcome->Code = out.Code;
-    outcome->Name = out.Name.c_str();
-    outcome->Id = out.Id.c_str();
-    outcome->Added = out.Added;
-    outcome->Replaced = out.Replaced;
-    outcome->HadCover = out.HadCover;
-    outcome->OldCover = out.OldCover.c_str();
-    outcome->NewCoverPage = out.NewCoverPage;
-    *book = held.release();
-  } catch (const std::bad_alloc&) {
-    outcome->Code = E_NO_MEMORY;
-  } catch (...) {
-    outcome->Code = E_BAD_DATA;
-  }
+  outcome->Code = E_NOT_SUPPORTED;
+  if (book == nullptr || !book->Held || book->Changed) return;
+  book->Changed = true;
+  fb2pack::tCoverOutcome& out = book->Cover;
+  outcome->Code = Guarded([&] {
+    out = fb2pack::SetCover(*book->Held, file ? file : "", entry ? entry : "");
+    return out.Code;
+  });
+  if (outcome->Code != out.Code) return;  // it threw
+  outcome->Result = static_cast<int>(out.Result);
+  outcome->Name = out.Name.c_str();
+  outcome->Id = out.Id.c_str();
+  outcome->Added = out.Added;
+  outcome->Replaced = out.Replaced;
+  outcome->HadCover = out.HadCover;
+  outcome->OldCover = out.OldCover.c_str();
+  outcome->NewCoverPage = out.NewCoverPage;
 }
 
 // The results keep the order the table declares them in.
@@ -159,7 +182,7 @@ static_assert(static_cast<int>(fb2pack::tCoverResult::Done) == FB2API_COVER_DONE
 
 constexpr tFb2Api kApi = {FB2API_VERSION,   sizeof(tFb2Api), RootTagWithin, MaxBookSize, IsBookHead, IsZipArchive,
                           AddedElementSize, Sniff,           OpenBook,      CloseBook,   BookFacts,  Entry,
-                          Missing,          SetCover};
+                          Missing,          DeleteEntries,   SetCover};
 
 }  // namespace
 

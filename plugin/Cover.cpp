@@ -1,9 +1,6 @@
 #include "plugin/Cover.h"
 
-#include <unordered_set>
-
 #include "format/CoverEdit.h"
-#include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "format/References.h"
 #include "format/StartTag.h"
@@ -32,33 +29,30 @@ bool Cut(std::vector<tRange>& kept, std::uint64_t from, std::uint64_t to) {
 // (an element whose end cannot be told runs to the end of the book): the
 // text's markup and the walk may disagree in a broken book, and an entry's
 // bytes are never written into.
-bool InsideAnElement(tDiskRead& r, const std::vector<tByteEdit>& edits) {
-  r.SeekTo(0);
-  tElementScan scan(r);
-  while (scan.Next()) {
-    const std::uint64_t start = scan.Start;
-    std::uint64_t end = scan.Closed ? scan.SkipElement() : tElementScan::npos;
-    if (end == tElementScan::npos) end = r.Size;
+bool InsideAnElement(const tBookMap& map, const std::vector<tByteEdit>& edits) {
+  for (const tMapElement& element : map.Elements) {
+    const std::uint64_t start = element.Start;
+    const std::uint64_t end = element.Closed && element.End != tMapElement::npos ? element.End : map.Size;
     for (const tByteEdit& e : edits) {
       if (e.From < end && e.To > start) return true;
     }
-    if (end == r.Size) break;
+    if (end == map.Size) break;
   }
   return false;
 }
 
 }  // namespace
 
-tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, const std::string& entry) {
+tCoverOutcome SetCover(tHeldBook& book, const std::string& file, const std::string& entry) {
   tCoverOutcome out;
   auto failed = [&](int rc) {
     out.Result = tCoverResult::Failed;
     out.Code = rc;
     return out;
   };
-  tHeldBook book(bookPath.c_str());
-  if (int rc = HoldBook(book); rc != E_SUCCESS) return failed(rc);
   tDiskRead& r = *book.Reader;
+  const tCharset charset = book.Reader->Charset;
+  const tBookReferences& refs = book.Map.References;
   tAddPlan plan;
   std::string id;  // as the book writes it, or will
   std::string name = entry;
@@ -73,69 +67,64 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
   } else {
     plan.Kept = {{0, r.Size}};
   }
-  // The element listed under the name; a reference shows the first element of
-  // an id, so one whose id an earlier element has cannot be made the cover.
-  r.SeekTo(0);
-  tElementScan scan(r);
-  tEntryNames names;
-  tStartTag tag;
-  std::string listed;
-  std::unordered_set<std::string> ids;
-  bool found = false;
-  while (NextListed(scan, book.Reader->Charset, names, tag, listed)) {
-    const std::string decoded = IdInUtf8(tag.Id, book.Reader->Charset);
-    // An added element stands after every other.
-    const bool it = file.empty() ? listed == name : plan.Replaced[0].Found && scan.Start == plan.Replaced[0].At;
-    if (it) {
-      if (ids.count(decoded) != 0) {
+  // The element listed under the name (an added one stands after every
+  // other); a reference shows the first element of an id, so one whose id
+  // an earlier element has cannot be made the cover.
+  const tMapElement* it = nullptr;
+  for (const tMapElement& element : book.Map.Elements) {
+    if (element.Listed < 0) continue;
+    if (file.empty() ? NameOf(book, element) == name : plan.Replaced[0].Found && element.Start == plan.Replaced[0].At) {
+      it = &element;
+      break;
+    }
+  }
+  if (it != nullptr) {
+    const tBookReferences::tElement& listed = refs.Elements[static_cast<std::size_t>(it->Listed)];
+    if (!listed.Shown) {
+      out.Result = tCoverResult::Shadowed;
+      out.Name = listed.Name;
+      out.Id = listed.Id;
+      return out;
+    }
+    id = ReadStartTag(TagOf(book, *it)).Id;
+    if (r.ShortRead) return failed(E_EREAD);
+    out.Name = listed.Name;
+  } else if (file.empty()) {
+    out.Result = tCoverResult::NoEntry;
+    return out;
+  } else {
+    out.Name = ReportedName(id, charset);
+    const std::string decoded = IdInUtf8(id, charset);
+    for (const tBookReferences::tElement& e : refs.Elements) {
+      if (e.Id == decoded) {
         out.Result = tCoverResult::Shadowed;
-        out.Name = listed;
         out.Id = decoded;
         return out;
       }
-      id = tag.Id;
-      found = true;
-      break;
     }
-    ids.insert(decoded);
   }
-  if (r.ShortRead) return failed(E_EREAD);
-  if (!found && file.empty()) {
-    out.Result = tCoverResult::NoEntry;
-    return out;
-  }
-  if (!found && out.Added && ids.count(IdInUtf8(id, book.Reader->Charset)) != 0) {
-    out.Result = tCoverResult::Shadowed;
-    out.Name = ReportedName(id, book.Reader->Charset);
-    out.Id = IdInUtf8(id, book.Reader->Charset);
-    return out;
-  }
-  out.Id = IdInUtf8(id, book.Reader->Charset);
-  out.Name = found ? listed : ReportedName(id, book.Reader->Charset);
+  out.Id = IdInUtf8(id, charset);
 
-  // Where the cover is said, read over the book held.
-  tReferenceScan references(book.Reader->Charset);
-  references.ReadWhole(r);
-  if (r.ShortRead) return failed(E_EREAD);
-  out.HadCover = references.HasCover;
-  out.OldCover = references.Cover;
-  if (file.empty() && references.HasCover && references.Cover == out.Id) {
+  // Where the cover is said, as the map read it.
+  out.HadCover = refs.HasCover;
+  out.OldCover = refs.Cover;
+  if (file.empty() && refs.HasCover && refs.Cover == out.Id) {
     out.Result = tCoverResult::Already;
     return out;
   }
   std::vector<tByteEdit> edits;
-  auto bytesAt = [&](std::uint64_t from, std::uint64_t to) { return BytesAt(r, from, to); };
-  switch (CoverEdits(references.Place, id, bytesAt, edits)) {
+  auto bytesAt = [&](std::uint64_t from, std::uint64_t to) { return r.BytesAt(from, to); };
+  switch (CoverEdits(refs.Place, id, bytesAt, edits)) {
     case tCoverEdit::Done: break;
     case tCoverEdit::NoTitleInfo: out.Result = tCoverResult::NoTitleInfo; return out;
     case tCoverEdit::Unclear: out.Result = tCoverResult::Unclear; return out;
   }
-  out.NewCoverPage = !references.Place.CoverPage.Found;
-  if (InsideAnElement(r, edits)) {
+  if (r.ShortRead) return failed(E_EREAD);
+  out.NewCoverPage = !refs.Place.CoverPage.Found;
+  if (InsideAnElement(book.Map, edits)) {
     out.Result = tCoverResult::Unclear;
     return out;
   }
-  if (r.ShortRead) return failed(E_EREAD);
   // The cover's edits stand in the book's description, before any element
   // added; the new element's place comes after them.
   std::vector<tInsert> inserts;
@@ -152,6 +141,16 @@ tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, con
   if (int rc = SavePlan(book, plan); rc != E_SUCCESS) return failed(rc);
   out.Result = tCoverResult::Done;
   return out;
+}
+
+tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, const std::string& entry) {
+  tHeldBook book(bookPath.c_str());
+  if (int rc = HoldBook(book); rc != E_SUCCESS) {
+    tCoverOutcome out;
+    out.Code = rc;
+    return out;
+  }
+  return SetCover(book, file, entry);
 }
 
 }  // namespace fb2pack

@@ -32,5 +32,8 @@ struct tCoverOutcome {
 // or, with file, that file added first as adding does (replacing the entry
 // of its name). On disk the old book or the new one with its new cover, whole.
 tCoverOutcome SetCover(const std::string& book, const std::string& file, const std::string& entry);
+// The same over a book held and mapped already.
+struct tHeldBook;
+tCoverOutcome SetCover(tHeldBook& book, const std::string& file, const std::string& entry);
 
 }  // namespace fb2pack

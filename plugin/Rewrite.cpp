@@ -8,10 +8,11 @@
 #include "format/StartTag.h"
 #include "platform/Platform.h"
 #include "plugin/public/iwcxhead.h"
+#include "textutil/Ascii.h"
 
 namespace fb2pack {
 
-int HoldBook(tHeldBook& book) {
+int HoldBook(tHeldBook& book, const tEachElement& each) {
   switch (book.File.Opened) {
     case tReplacement::tOpened::Ok: break;
     case tReplacement::tOpened::ReadOnly: break;  // read as ever; it will not be replaced
@@ -22,27 +23,70 @@ int HoldBook(tHeldBook& book) {
   if (!platform::FileSize(book.File.Held, size)) return E_EREAD;
   if (size > kMaxBookSize) return E_NO_MEMORY;
   book.Reader = std::make_unique<tBookRead>(book.File.Held, book.File.Target);
-  const tBookRead& r = *book.Reader;
+  tBookRead& r = *book.Reader;
   if (r.ShortRead) return E_EREAD;
   // The head stands in the first window.
   const std::string_view head(reinterpret_cast<const char*>(r.Window.get()), r.WindowLength);
-  return HeadAllowsRewrite(head) ? E_SUCCESS : E_UNKNOWN_FORMAT;
+  if (!HeadAllowsRewrite(head)) return E_UNKNOWN_FORMAT;
+  return MapBook(r, book.Map, each) ? E_SUCCESS : E_EREAD;
 }
 
-std::string BytesAt(tDiskRead& r, std::uint64_t from, std::uint64_t to) {
-  std::string bytes;
-  r.SeekTo(static_cast<std::uint32_t>(from));
-  while (!r.Eof && r.Pos < to) {
-    const std::uint32_t n = std::min<std::uint64_t>(r.Ahead(), to - r.Pos);
-    bytes.append(reinterpret_cast<const char*>(r.Here()), n);
-    r.Skip(n);
+const std::string& NameOf(const tHeldBook& book, const tMapElement& element) {
+  static const std::string kNone;
+  return element.Listed < 0 ? kNone : book.Map.References.Elements[static_cast<std::size_t>(element.Listed)].Name;
+}
+
+std::string TagOf(tHeldBook& book, const tMapElement& element) {
+  return book.Reader->BytesAt(element.Start, element.TagEnd);
+}
+
+namespace {
+
+// The place in the old book of the kept byte at offset at (counted in kept
+// bytes), or npos for none.
+std::uint64_t OldOffset(const std::vector<tRange>& kept, std::uint64_t at) {
+  for (const tRange& range : kept) {
+    if (at < range.To - range.From) return range.From + at;
+    at -= range.To - range.From;
   }
-  return bytes;
+  return at == 0 && !kept.empty() ? kept.back().To : tMapElement::npos;
 }
 
-std::uint64_t RootEndIn(tDiskRead& r, const std::vector<tRange>& ranges) {
+// True when the root's end finder stands at rest just before byte at: no
+// '<' left open and no "</FictionBook" begun, as after a '>' and blanks.
+bool FinderAtRest(tDiskRead& r, std::uint64_t at) {
+  const std::string before = r.BytesAt(at < kLineLook ? 0 : at - kLineLook, at);
+  for (std::size_t i = before.size(); i-- > 0;) {
+    if (!IsBlank(static_cast<unsigned char>(before[i]))) return before[i] == kTagEnd;
+  }
+  return at == 0;
+}
+
+}  // namespace
+
+std::uint64_t RootEndAfter(tHeldBook& book, const std::vector<tRange>& kept) {
+  const std::uint64_t whole = book.Map.RootEnd;
+  tDiskRead& r = *book.Reader;
+  if (kept.size() == 1 && kept[0].From == 0 && kept[0].To == r.Size) return whole;
+  // What goes is whole elements, each ending in a '>' and the blanks of its
+  // line. Where every cut before the root's end tag starts at rest too, the
+  // finder reads the kept bytes as it read the book, up to the same end tag;
+  // what follows that tag it never reads.
+  bool same = whole != tMapElement::npos;
+  auto cut = [&](std::uint64_t a, std::uint64_t b) {
+    if (a >= b) return;
+    same = same && ((b <= whole && FinderAtRest(r, a)) || a >= whole + kRootEnd.size());
+  };
+  std::uint64_t from = 0;
+  for (const tRange& range : kept) {
+    cut(from, range.From);
+    from = range.To;
+  }
+  cut(from, r.Size);
+  if (same) return whole;
+  // Else the kept bytes are read through (a broken book only).
   tRootEndFinder finder;
-  for (const tRange& range : ranges) {
+  for (const tRange& range : kept) {
     r.SeekTo(static_cast<std::uint32_t>(range.From));
     while (!finder.Done() && !r.Eof && r.Pos < range.To) {
       const std::uint32_t n = std::min<std::uint64_t>(r.Ahead(), range.To - r.Pos);
@@ -50,21 +94,18 @@ std::uint64_t RootEndIn(tDiskRead& r, const std::vector<tRange>& ranges) {
       r.Skip(n);
     }
   }
-  return finder.InsertionPoint();
+  return OldOffset(kept, finder.InsertionPoint());
 }
 
 int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept, const tReplacing* replacing,
                std::vector<tReplaced>* replaced) {
   tDiskRead& r = *book.Reader;
-  r.SeekTo(0);
+  const tBookReferences& refs = book.Map.References;
   kept.clear();
-  tElementScan scan(r);
-  tEntryNames listed;        // every element is named, in book order, as the listing names it
   std::vector<tRange> gone;  // the elements that go, in book order
   struct tCandidate {
     bool Found = false;
-    tRange Span{};
-    std::string Id, Tag;
+    const tMapElement* Element = nullptr;
   };
   std::vector<tCandidate> byName(replaced ? replaced->size() : 0), byId(byName.size());
   auto first = [](std::vector<tCandidate>& candidates, const std::unordered_map<std::string, std::size_t>& map,
@@ -72,50 +113,48 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
     const auto it = map.find(key);
     return it == map.end() || candidates[it->second].Found ? nullptr : &candidates[it->second];
   };
-  while (scan.Next()) {
-    const tStartTag tag = ReadStartTag(scan.TagText);
-    const std::string name = ReportedName(tag.Id, book.Reader->Charset);
-    const std::string shown = name.empty() ? name : listed.Take(name);
+  for (const tMapElement& element : book.Map.Elements) {
+    const bool listed = element.Listed >= 0;
+    const std::string& shown = NameOf(book, element);
     tCandidate* asNamed = nullptr;
     tCandidate* asId = nullptr;
-    if (replacing != nullptr && !name.empty()) {
+    if (replacing != nullptr && listed) {
       asNamed = first(byName, replacing->ByName, platform::FileNameKey(shown));
-      asId = first(byId, replacing->ById, IdInUtf8(tag.Id, book.Reader->Charset));
+      asId = first(byId, replacing->ById, refs.Elements[static_cast<std::size_t>(element.Listed)].Id);
     }
-    const bool goes = !name.empty() && names.count(shown) != 0;
-    if (!scan.Closed) {
+    const bool goes = listed && names.count(shown) != 0;
+    if (!element.Closed) {
       if (goes || asNamed != nullptr || asId != nullptr) return E_BAD_ARCHIVE;
       break;
     }
-    if (!goes && asNamed == nullptr && asId == nullptr) continue;  // the next search starts at its ">"
-    const std::uint64_t start = scan.Start;
-    const std::uint64_t end = scan.SkipElement();
-    if (end == tElementScan::npos) return r.ShortRead ? E_EREAD : E_BAD_ARCHIVE;
+    if (!goes && asNamed == nullptr && asId == nullptr) continue;
+    if (element.End == tMapElement::npos) return E_BAD_ARCHIVE;
     for (tCandidate* c : {asNamed, asId}) {
-      if (c != nullptr) *c = {true, {start, end}, tag.Id, scan.TagText};
+      if (c != nullptr) *c = {true, &element};
     }
     if (goes) {
-      // An element removed from a line of its own takes its line along; its
-      // neighbourhood is still in the reader's window, and the walk goes on
-      // from the element's end.
-      const std::uint64_t before = start < kLineLook ? 0 : start - kLineLook;
-      const tLineReach reach = RemovalReach(BytesAt(r, before, start), BytesAt(r, end, end + kLineLook));
-      r.SeekTo(static_cast<std::uint32_t>(end));
+      // An element removed from a line of its own takes its line along.
+      const std::uint64_t start = element.Start, end = element.End;
+      const tLineReach reach =
+          RemovalReach(r.BytesAt(start < kLineLook ? 0 : start - kLineLook, start), r.BytesAt(end, end + kLineLook));
       gone.push_back({start - reach.Back, end + reach.Forward});
     }
   }
-  if (r.ShortRead) return E_EREAD;
   // A source takes the element of its name, or else the element of its id,
   // one that no other source took.
   for (std::size_t i = 0; i < byName.size(); ++i) {
     const tCandidate& c = byName[i].Found ? byName[i] : byId[i];
     if (!c.Found) continue;
-    const bool taken = std::any_of(gone.begin(), gone.end(),
-                                   [&](const tRange& g) { return g.From <= c.Span.From && c.Span.From < g.To; });
+    const std::uint64_t at = c.Element->Start;
+    const bool taken =
+        std::any_of(gone.begin(), gone.end(), [&](const tRange& g) { return g.From <= at && at < g.To; });
     if (taken) continue;
-    (*replaced)[i] = {true, c.Span.From, c.Id, c.Tag};
-    gone.push_back(c.Span);
+    std::string tag = TagOf(book, *c.Element);
+    const std::string id = ReadStartTag(tag).Id;
+    (*replaced)[i] = {true, at, id, std::move(tag)};
+    gone.push_back({at, c.Element->End});
   }
+  if (r.ShortRead) return E_EREAD;
   std::sort(gone.begin(), gone.end(), [](const tRange& a, const tRange& b) { return a.From < b.From; });
   std::uint64_t from = 0;  // bytes before this have been decided
   for (const tRange& g : gone) {
@@ -124,14 +163,6 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
   }
   if (from < r.Size || kept.empty()) kept.push_back({from, r.Size});
   return E_SUCCESS;
-}
-
-std::uint64_t OldOffset(const std::vector<tRange>& kept, std::uint64_t at) {
-  for (const tRange& range : kept) {
-    if (at < range.To - range.From) return range.From + at;
-    at -= range.To - range.From;
-  }
-  return at == 0 && !kept.empty() ? kept.back().To : tElementScan::npos;
 }
 
 int SaveBook(tHeldBook& book, const std::vector<tRange>& kept, const std::vector<tInsert>& inserts) {

@@ -1,6 +1,6 @@
 // What every rewrite of a book shares: the book held against every other
-// rewrite and read through that hold, the walk that finds the byte ranges
-// that stay, and the writing of the new book from them (copied file to file,
+// rewrite and mapped (read once) through that hold, the plan over the map of
+// the byte ranges that stay, and the writing of the new book from them (copied file to file,
 // in the kernel where the system can) and the bytes put in, beside the book,
 // then put in its place: the book on disk is always the old one or the new
 // one, whole, and it is never held in memory.
@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "format/BookMap.h"
 #include "format/BookRead.h"
 #include "textutil/Replacement.h"
 
@@ -42,26 +43,30 @@ struct tReplaced {
 };
 
 // The book held for a rewrite (against every other rewrite, until the end of
-// the call) and read through that hold.
+// the call) and mapped through that hold.
 struct tHeldBook {
   explicit tHeldBook(const char* path) : File(path, tReplacement::Rewrite) {}
   tReplacement File;
   std::unique_ptr<tBookRead> Reader;
+  tBookMap Map;
 };
 
-// Holds the book and opens its reader; E_SUCCESS, or why it cannot be rewritten.
-int HoldBook(tHeldBook& book);
+// Holds the book and maps it, the one reading of it before the copy (each as
+// MapBook's); E_SUCCESS, or why it cannot be rewritten.
+int HoldBook(tHeldBook& book, const tEachElement& each = nullptr);
 
-// Bytes [from, to) of the book (fewer where it ends).
-std::string BytesAt(tDiskRead& r, std::uint64_t from, std::uint64_t to);
+// The listed element's name, as the listing shows it.
+const std::string& NameOf(const tHeldBook& book, const tMapElement& element);
+// The element's start tag, read again: its bytes up to its ">".
+std::string TagOf(tHeldBook& book, const tMapElement& element);
 
 // Enough of a line's blanks on either side of an element to tell whether it
 // stands alone on its line.
 constexpr std::uint64_t kLineLook = 256;
 
-// Where added elements go in the bytes of ranges taken in order (counted in
-// those bytes), as tRootEndFinder tells it.
-std::uint64_t RootEndIn(tDiskRead& r, const std::vector<tRange>& ranges);
+// Where added elements go once only the kept ranges stay, as tRootEndFinder
+// tells it over their bytes; npos when nowhere.
+std::uint64_t RootEndAfter(tHeldBook& book, const std::vector<tRange>& kept);
 
 // The ranges of the book that stay when every element whose name, as the
 // listing shows it, is in names goes. An element that must go but whose end
@@ -77,10 +82,6 @@ struct tReplacing {
 
 int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept, const tReplacing* replacing = nullptr,
                std::vector<tReplaced>* replaced = nullptr);
-
-// The place in the old book of the kept byte at offset at (counted in kept
-// bytes), or npos for none.
-std::uint64_t OldOffset(const std::vector<tRange>& kept, std::uint64_t at);
 
 // Writes the new book: the kept ranges, with the inserts (ordered by At) where
 // their bytes of the old book stood, and puts it in the book's place.

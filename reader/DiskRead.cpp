@@ -102,3 +102,16 @@ bool tDiskRead::SkipTo(std::uint8_t c) {
   }
   return false;
 }
+
+std::string tDiskRead::BytesAt(std::uint64_t from, std::uint64_t to) {
+  to = std::min<std::uint64_t>(to, Size);
+  if (from >= to) return {};
+  if (from >= WindowStart && to <= WindowStart + WindowLength) {
+    return std::string(reinterpret_cast<const char*>(Window.get() + (from - WindowStart)), to - from);
+  }
+  std::string bytes(to - from, '\0');
+  const std::size_t got = platform::ReadAt(Handle, from, bytes.data(), bytes.size());
+  ShortRead = ShortRead || got < bytes.size();
+  bytes.resize(got);
+  return bytes;
+}

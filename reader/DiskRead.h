@@ -67,6 +67,10 @@ class tDiskRead {
   std::uint32_t SpanTo(std::uint8_t c, bool& found) const;
   // Moves to the next byte c; false, at the end, when none follows.
   bool SkipTo(std::uint8_t c);
+  // Bytes [from, to) of the file (fewer where it ends), for a look back or
+  // ahead of a few hundred bytes: from the window when they stand in it,
+  // else read apart; the reader's position and window stay.
+  std::string BytesAt(std::uint64_t from, std::uint64_t to);
 
   // Sees every byte of the file once, in order, as the reader first reaches
   // it: a second reading of the book (its references) rides on a walk.
@@ -82,6 +86,8 @@ class tDiskRead {
   // Shows the watcher what it has not seen, to the end of the file; the
   // reader's position stays.
   void WatchToEnd();
+  // No watcher from now on.
+  void Unwatch() { Watcher = nullptr; }
 
  private:
   void Measure();

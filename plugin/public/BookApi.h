@@ -27,18 +27,14 @@ extern "C" {
 #define FB2API_EXPORT_NAME "FB2PackBookApi"
 
 /* A book read once: its elements, its references, and with
-   FB2API_DECODE_ENTRIES every entry's content decoded. */
+   FB2API_DECODE_ENTRIES every entry's content decoded. Results are the
+   archive operations' result codes (0 for success, E_EREAD, ...). */
 typedef struct tFb2Book tFb2Book;
 
-enum {
-  FB2API_OK = 0,
-  FB2API_CANNOT_READ = 1, /* the book cannot be opened or read to its end */
-  FB2API_NO_MEMORY = 2,
-  FB2API_FAILED = 3 /* anything else gone wrong inside */
-};
-
-/* OpenBook flags. */
-enum { FB2API_DECODE_ENTRIES = 1 };
+/* OpenBook flags. FB2API_FOR_CHANGE holds the book against every other
+   rewrite until the handle is closed, so that the one change made through
+   the handle (DeleteEntries or SetCover) is made to the book read. */
+enum { FB2API_DECODE_ENTRIES = 1, FB2API_FOR_CHANGE = 2 };
 
 /* How an entry's content ended (bits of tFb2Entry.Damage). */
 enum {
@@ -118,7 +114,7 @@ typedef struct {
 
   /* Reads the book at path (as the archive operations take paths) once. With
      FB2API_DECODE_ENTRIES every entry is decoded, each piece handed to
-     bytes (when given) as it is. */
+     bytes (when given) as it is. *book is null unless the result is 0. */
   int(FB2API_CALL* OpenBook)(const char* path, unsigned flags, tFb2BytesFn bytes, void* context, tFb2Book** book);
   void(FB2API_CALL* CloseBook)(tFb2Book* book);
   void(FB2API_CALL* BookFacts)(const tFb2Book* book, tFb2BookFacts* facts);
@@ -127,13 +123,15 @@ typedef struct {
   /* Missing reference i (below facts.Missing); null past the end. */
   const char*(FB2API_CALL* Missing)(const tFb2Book* book, size_t i);
 
-  /* Makes an entry the cover of the book at path: the entry listed under
-     entry, or, with file, that file added first as adding does (replacing
-     the entry of its name). One rewrite: on disk the old book or the new one
-     with its new cover, whole. The outcome's strings live until the handle
-     that *book receives (always one, to be closed) is closed. */
-  void(FB2API_CALL* SetCover)(const char* path, const char* file, const char* entry, tFb2CoverOutcome* outcome,
-                              tFb2Book** book);
+  /* Deletes the entries of a name list (as DeleteFiles takes it) from a book
+     opened for change, with nothing read again: DeleteFiles' result. */
+  int(FB2API_CALL* DeleteEntries)(tFb2Book* book, const char* nameList);
+  /* Makes an entry of a book opened for change its cover: the entry listed
+     under entry, or, with file, that file added first as adding does
+     (replacing the entry of its name). One rewrite: on disk the old book or
+     the new one with its new cover, whole. The outcome's strings live until
+     the handle is closed. */
+  void(FB2API_CALL* SetCover)(tFb2Book* book, const char* file, const char* entry, tFb2CoverOutcome* outcome);
 } tFb2Api;
 
 /* The table of the version asked for; null when the plug-in has none. */
