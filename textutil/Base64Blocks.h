@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "textutil/Ascii.h"
+#include "textutil/Base64Groups.h"
 
 // Decodes whole groups of plain symbols from the start of in (n bytes),
 // passing over white space that stands between groups, and stops at the
@@ -19,9 +20,6 @@
 // three bytes for each four of the n and sixteen more, and anything in that
 // room past the bytes given may be overwritten.
 using tBlockDecoder = std::size_t (*)(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made);
-
-// A group at a time through tables: every processor.
-std::size_t DecodeGroups(const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made);
 
 // How a block decoder ends once its blocks stop at used: the whole groups
 // after them one at a time, as far as they go; made counts every byte out
@@ -32,20 +30,6 @@ inline std::size_t GroupsToEnd(const unsigned char* in, std::size_t n, std::size
   used += DecodeGroups(in + used, n - used, out, tail);
   made = static_cast<std::size_t>(out - first) + tail;
   return used;
-}
-
-// Where a block decoder goes on after a block whose first byte that is no
-// plain symbol stands at offset at (from in + used): past the whole groups
-// before it, whose bytes out holds, and past the white space there when it
-// starts at a group's boundary (a line break, the bulk of every book). False
-// when decoding stops there instead.
-inline bool PassBlanks(const unsigned char* in, std::size_t n, std::size_t at, std::size_t& used, unsigned char*& out) {
-  used += at / 4 * 4;
-  out += at / 4 * 3;
-  if (at % 4 != 0 || used >= n || !IsBlank(in[used])) return false;
-  do ++used;
-  while (used < n && IsBlank(in[used]));
-  return true;
 }
 
 // The shape of a line: its symbols, then the blanks after it (one to eight

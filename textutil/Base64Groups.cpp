@@ -1,5 +1,5 @@
-// The portable block decoder: a group at a time, through the tables.
-#include "textutil/Base64Blocks.h"
+#include "textutil/Base64Groups.h"
+
 #include "textutil/Base64Tables.h"
 
 using namespace base64;
