@@ -49,9 +49,9 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
     given.push_back(PluginPath(file, why));
     if (given.back().empty()) return tell.Fail(why);
   }
-  const std::string bookPath = PluginPath(o.Book, why);
-  if (bookPath.empty()) return tell.Fail(why);
-  std::vector<char> book = CString(bookPath);
+  const tBookPath path(o.Book);
+  if (path.ForPlugin.empty()) return tell.Fail(path.Why);
+  std::vector<char> book = CString(path.ForPlugin);
   std::vector<char> src = CString("");
   std::vector<char> list = MakeNameList(given);
   const int rc = plugin.PackFiles(book.data(), nullptr, src.data(), list.data(), 0);

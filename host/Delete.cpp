@@ -22,37 +22,34 @@ std::vector<std::string> Chosen(const std::vector<std::string>& names, const std
 }
 
 // As a file manager deletes: the names listed, then DeleteFiles.
-int DeleteThroughTheArchive(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o) {
+int DeleteThroughTheArchive(const PluginLoader& plugin, const tTell& tell, const tBookPath& book,
+                            const tDeleteOptions& o) {
   std::vector<std::string> names;
-  if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
-  if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+  if (int rc = ListNames(plugin, tell, book, names); rc != 0) return rc;
+  if (names.empty() && CheckBook(plugin, tell, book, false) != 0) return 1;
   std::set<std::string> chosen;
-  if (Select(plugin, tell, o.Book, names, o.Patterns, "; nothing was deleted", chosen) != 0) return 1;
-  std::string why;
-  const std::string bookPath = PluginPath(o.Book, why);
-  if (bookPath.empty()) return tell.Fail(why);
-  std::vector<char> book = CString(bookPath);
+  if (Select(plugin, tell, book, names, o.Patterns, "; nothing was deleted", chosen) != 0) return 1;
+  std::vector<char> path = CString(book.ForPlugin);
   std::vector<char> list = MakeNameList(Chosen(names, chosen));
-  const int rc = plugin.DeleteFiles(book.data(), list.data());
+  const int rc = plugin.DeleteFiles(path.data(), list.data());
   return rc == 0 ? 0 : RewriteFailed(plugin, tell, o.Book, rc);
 }
 
 }  // namespace
 
 int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o) {
-  if (plugin.BookApi == nullptr) return DeleteThroughTheArchive(plugin, tell, o);
-  std::string why;
-  const std::string bookPath = PluginPath(o.Book, why);
-  if (bookPath.empty()) return tell.Fail(why);
-  tBookForChange book(plugin, bookPath);
+  const tBookPath path(o.Book);
+  if (path.ForPlugin.empty()) return tell.Fail(path.Why);
+  if (plugin.BookApi == nullptr) return DeleteThroughTheArchive(plugin, tell, path, o);
+  tBookForChange book(plugin, path.ForPlugin);
   // What cannot be read for a change is told as the walk and the rewrite
   // would tell it.
-  if (book.Result != 0) return DeleteThroughTheArchive(plugin, tell, o);
+  if (book.Result != 0) return DeleteThroughTheArchive(plugin, tell, path, o);
   std::vector<std::string> names;
   for (const tEntryFacts& e : book.Facts.Entries) names.push_back(e.Name);
-  if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+  if (names.empty() && CheckBook(plugin, tell, path, false) != 0) return 1;
   std::set<std::string> chosen;
-  if (Select(plugin, tell, o.Book, names, o.Patterns, "; nothing was deleted", chosen, &book.Facts) != 0) return 1;
+  if (Select(plugin, tell, path, names, o.Patterns, "; nothing was deleted", chosen, &book.Facts) != 0) return 1;
   if (int rc = book.Delete(Chosen(names, chosen)); rc != 0) return RewriteFailed(plugin, tell, o.Book, rc);
   // An image the text shows, whose id no element left in the book has, is named.
   std::set<std::string> left, shown;  // the ids of the elements that stay, and of those the text shows

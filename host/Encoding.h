@@ -14,6 +14,15 @@
 // neither spelt nor shortened.
 std::string PluginPath(const std::string& path, std::string& why);
 
+// A book named on the command line: as given (for what is told, and the
+// host's own file calls) and as the plug-in opens it, converted once.
+struct tBookPath {
+  explicit tBookPath(const std::string& given) : Given(given), ForPlugin(PluginPath(given, Why)) {}
+  std::string Given;
+  std::string Why;        // why it cannot be given to the plug-in
+  std::string ForPlugin;  // empty then
+};
+
 // Bytes the plug-in gave (a name) in UTF-8; exact is set false when some
 // byte means no character in the code page (it is shown as U+FFFD).
 std::string FromPlugin(const std::string& bytes, bool& exact);

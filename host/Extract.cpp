@@ -20,14 +20,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Extracts the current entry into a scratch folder; gives the plug-in's
-// result and the file's path.
-int ExtractPrivately(const PluginLoader& plugin, ArchiveHandle h, const tScratchFolder& scratch, std::string& file) {
-  std::string why;
-  std::vector<char> folder = CString(PluginPath(scratch.Path(), why));
-  if (folder.size() == 1) return E_ECREATE;
+// Extracts the current entry into the scratch folder (folder: as the plug-in
+// takes it); gives the plug-in's result.
+int ExtractPrivately(const PluginLoader& plugin, ArchiveHandle h, std::vector<char>& folder) {
   std::vector<char> name = CString("entry");
-  file = scratch.Path() + "entry";
   return plugin.ProcessFile(h, PK_EXTRACT, folder.data(), name.data());
 }
 
@@ -69,6 +65,7 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   }
   if (dir.empty() || !IsPathSeparator(dir.back())) dir += kPathSeparator;
 
+  const tBookPath book(o.Book);
   // Names given as they are are found on the way, in the one walk that
   // extracts; a pattern needs the names first, to tell whether it is a name.
   std::set<std::string> chosen;
@@ -81,18 +78,17 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
     }
   } else {
     std::vector<std::string> names;
-    if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
-    if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
-    if (Select(plugin, tell, o.Book, names, o.Patterns, "; nothing was extracted", chosen) != 0) return 1;
+    if (int rc = ListNames(plugin, tell, book, names); rc != 0) return rc;
+    if (names.empty() && CheckBook(plugin, tell, book, false) != 0) return 1;
+    if (Select(plugin, tell, book, names, o.Patterns, "; nothing was extracted", chosen) != 0) return 1;
   }
   // Declared first, gone last: an interrupt waits until the folder is removed.
   tSignalsHeld held;
   tScratchFolder scratch;
   if (o.ToStdout && !scratch.Made()) return tell.Fail("cannot make a temporary folder to extract through");
   std::string why;
-  if (o.ToStdout && PluginPath(scratch.Path(), why).empty()) return tell.Fail(why);
-  std::string pluginDir = o.ToStdout ? std::string() : PluginPath(dir, why);
-  if (!o.ToStdout && pluginDir.empty()) return tell.Fail(why);
+  std::string pluginDir = PluginPath(o.ToStdout ? scratch.Path() : dir, why);
+  if (pluginDir.empty()) return tell.Fail(why);
   if (pluginDir.empty() || !IsPathSeparator(pluginDir.back())) pluginDir += kPathSeparator;
   std::vector<char> destPath = CString(pluginDir);
   tProgress progress;
@@ -107,8 +103,8 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
       return kStopWalk;
     }
     if (o.ToStdout) {
-      std::string file;
-      const int rc = ExtractPrivately(plugin, h, scratch, file);
+      const std::string file = scratch.Path() + "entry";
+      const int rc = ExtractPrivately(plugin, h, destPath);
       if (!CopyToStdout(file)) {
         // Said once: no later entry can be written either.
         tell.Fail(std::string("cannot write to standard output") + (errno == ENOSPC ? ": the disk is full" : ""));
@@ -132,7 +128,7 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
     ExtractFailed(tell, o.Book, name, dest, rc);
     return rc == E_EWRITE && DiskFull(dir) ? kStopWalk : 1;
   };
-  int status = Walk(plugin, tell, o.Book, [&](const std::string& name, ArchiveHandle h) {
+  int status = Walk(plugin, tell, book, [&](const std::string& name, ArchiveHandle h) {
     any = true;
     bool take = o.Patterns.empty() || chosen.count(name) != 0;
     if (onTheWay && !take && wanted.count(name) != 0) take = found.insert(name).second;
@@ -145,7 +141,7 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   });
   if (interrupted) return 1;
   if (!any && status != 0) return status;  // the book could not be opened: said
-  if (!any && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+  if (!any && CheckBook(plugin, tell, book, false) != 0) return 1;
   if (onTheWay && found.size() < o.Patterns.size()) {
     // A name the walk did not meet as typed: found through the book's ids (a
     // name the code page cannot spell), or told as missing.
@@ -156,9 +152,9 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
     }
     std::set<std::string> more;
     const std::string nothingDone = found.empty() ? "; nothing was extracted" : "";
-    if (Select(plugin, tell, o.Book, names, left, nothingDone, more) != 0) status = 1;
+    if (Select(plugin, tell, book, names, left, nothingDone, more) != 0) status = 1;
     if (!more.empty()) {
-      status |= Walk(plugin, tell, o.Book, [&](const std::string& name, ArchiveHandle h) {
+      status |= Walk(plugin, tell, book, [&](const std::string& name, ArchiveHandle h) {
         if (more.count(name) == 0 || found.count(name) != 0) {
           plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
           return 0;

@@ -24,7 +24,8 @@ tOutcome ListNamesOnly(const PluginLoader& plugin, const tTell& tell, const tLis
                        std::vector<tListed>& entries) {
   tSignalsHeld held;
   bool interrupted = false;
-  int status = Walk(plugin, tell, o.Book, [&](const std::string& name, ArchiveHandle h) {
+  const tBookPath book(o.Book);
+  int status = Walk(plugin, tell, book, [&](const std::string& name, ArchiveHandle h) {
     plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
     if (held.Arrived()) {
       interrupted = true;
@@ -38,7 +39,7 @@ tOutcome ListNamesOnly(const PluginLoader& plugin, const tTell& tell, const tLis
   });
   if (interrupted) return {1, false};
   if (status && entries.empty()) return {status, false};
-  if (CheckBook(plugin, tell, o.Book, !entries.empty()) != 0) return {1, false};
+  if (CheckBook(plugin, tell, book, !entries.empty()) != 0) return {1, false};
   return {status, true};
 }
 
@@ -48,21 +49,20 @@ tOutcome ListNamesOnly(const PluginLoader& plugin, const tTell& tell, const tLis
 tOutcome ListFacts(const PluginLoader& plugin, const tTell& tell, const tListOptions& o, std::vector<tListed>& entries,
                    std::vector<std::string>& dangling) {
   if (plugin.BookApi == nullptr) return {tell.Fail(NeedsBookApi(o.Long ? "list -l" : "list --json")), false};
-  std::string why;
-  const std::string path = PluginPath(o.Book, why);
-  if (path.empty()) return {tell.Fail(why), false};
+  const tBookPath book(o.Book);
+  if (book.ForPlugin.empty()) return {tell.Fail(book.Why), false};
   tBookFacts facts;
-  switch (ReadBookFacts(plugin, path, o.Long, facts)) {
+  switch (ReadBookFacts(plugin, book.ForPlugin, o.Long, facts)) {
     case tFactsRead::Ok: break;
     case tFactsRead::NoMemory: return {tell.Fail(o.Book + ": not enough memory to read it"), false};
     default: {
       // The plug-in's own words for a book it cannot open.
-      tHostArchive archive(plugin, o.Book);
+      tHostArchive archive(plugin, book);
       if (!archive.Handle()) return {OpenFailed(tell, o.Book, archive.OpenResult()), false};
       return {tell.Fail(o.Book + ": cannot be read to its end"), false};
     }
   }
-  if (CheckBook(plugin, tell, o.Book, !facts.Entries.empty()) != 0) return {1, false};
+  if (CheckBook(plugin, tell, book, !facts.Entries.empty()) != 0) return {1, false};
   int status = 0;
   for (const tEntryFacts& e : facts.Entries) {
     tListed entry;

@@ -13,13 +13,11 @@ namespace {
 // The book's entries by id, read only when a name asks for them.
 class tIds {
  public:
-  tIds(const PluginLoader& plugin, const std::string& book, const tBookFacts* known)
+  tIds(const PluginLoader& plugin, const tBookPath& book, const tBookFacts* known)
       : plugin_(plugin), book_(book), known_(known) {}
   std::string EntryOf(const std::string& id) {
     if (known_ == nullptr) {
-      std::string why;
-      const std::string path = PluginPath(book_, why);
-      if (!path.empty()) ReadBookFacts(plugin_, path, false, read_);
+      if (!book_.ForPlugin.empty()) ReadBookFacts(plugin_, book_.ForPlugin, false, read_);
       known_ = &read_;
     }
     return EntryById(*known_, id);
@@ -27,16 +25,16 @@ class tIds {
 
  private:
   const PluginLoader& plugin_;
-  const std::string& book_;
+  const tBookPath& book_;
   const tBookFacts* known_;
   tBookFacts read_;
 };
 
 }  // namespace
 
-int Select(const PluginLoader& plugin, const tTell& tell, const std::string& book,
-           const std::vector<std::string>& names, const std::vector<std::string>& patterns,
-           const std::string& nothingDone, std::set<std::string>& chosen, const tBookFacts* known) {
+int Select(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, const std::vector<std::string>& names,
+           const std::vector<std::string>& patterns, const std::string& nothingDone, std::set<std::string>& chosen,
+           const tBookFacts* known) {
   std::map<std::string, std::string> shown;  // by the name as shown, the plug-in's
   std::vector<std::string> read;             // the names as shown, in order
   for (const std::string& n : names) {
@@ -66,7 +64,7 @@ int Select(const PluginLoader& plugin, const tTell& tell, const std::string& boo
     std::string spelt;
     if (!any) {
       // A name the code page cannot spell is listed with "_" in its place.
-      status = tell.Fail(book + ": no entry named " + p + nothingDone +
+      status = tell.Fail(book.Given + ": no entry named " + p + nothingDone +
                          (ToPlugin(p, spelt) ? ""
                                              : " (the system's code page cannot spell this name: such names "
                                                "are listed with _ for each character it lacks)"));

@@ -20,9 +20,10 @@ bool IsPattern(const std::string& s);
 // selects nothing, when any does.
 // known: the book's facts when they were read already.
 struct tBookFacts;
-int Select(const PluginLoader& plugin, const tTell& tell, const std::string& book,
-           const std::vector<std::string>& names, const std::vector<std::string>& patterns,
-           const std::string& nothingDone, std::set<std::string>& chosen, const tBookFacts* known = nullptr);
+struct tBookPath;
+int Select(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, const std::vector<std::string>& names,
+           const std::vector<std::string>& patterns, const std::string& nothingDone, std::set<std::string>& chosen,
+           const tBookFacts* known = nullptr);
 
 // The entry (as the plug-in names it) listed under a name the user typed, or
 // whose id it is (for a name the code page cannot spell); empty when none.

@@ -15,18 +15,17 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   const tFb2Api* api = plugin.BookApi;
   if (api == nullptr) return tell.Fail(NeedsBookApi("set-cover"));
   // The book is read once, for the names and the change alike.
-  std::string why;
-  const std::string bookPath = PluginPath(o.Book, why);
-  if (bookPath.empty()) return tell.Fail(why);
-  tBookForChange book(plugin, bookPath);
+  const tBookPath path(o.Book);
+  if (path.ForPlugin.empty()) return tell.Fail(path.Why);
+  tBookForChange book(plugin, path.ForPlugin);
   if (book.Result != 0) {
     // Told as a walk tells it, or as a rewrite does.
     std::vector<std::string> names;
-    if (int rc = ListNames(plugin, tell, o.Book, names); rc != 0) return rc;
-    if (names.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+    if (int rc = ListNames(plugin, tell, path, names); rc != 0) return rc;
+    if (names.empty() && CheckBook(plugin, tell, path, false) != 0) return 1;
     return RewriteFailed(plugin, tell, o.Book, book.Result);
   }
-  if (book.Facts.Entries.empty() && CheckBook(plugin, tell, o.Book, false) != 0) return 1;
+  if (book.Facts.Entries.empty() && CheckBook(plugin, tell, path, false) != 0) return 1;
   // An entry the book lists is meant by its name; a file, by a name the book
   // does not list or by a path with a folder in it.
   std::string entry;  // as the plug-in names it
@@ -44,6 +43,7 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   if (!isEntry && fs::equivalent(HostPath(o.Book), HostPath(o.What), same)) {
     return Usage(o.What + ": it is the book itself");
   }
+  std::string why;
   const std::string filePath = isEntry ? std::string() : PluginPath(o.What, why);
   if (!isEntry && filePath.empty()) return tell.Fail(why);
   const tFb2CoverOutcome out = book.SetCover(filePath, entry);

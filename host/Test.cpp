@@ -44,14 +44,13 @@ std::string KindProblem(const PluginLoader& plugin, const tEntryFacts& e) {
 // Tests one book; 0 when it is whole, 1 when it is not, or cannot be read.
 int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& book) {
   if (std::string why = FileProblem(book, false); !why.empty()) return tell.Fail(book + ": " + why);
-  std::string unusable;
-  const std::string path = PluginPath(book, unusable);
-  if (path.empty()) return tell.Fail(unusable);
+  const tBookPath path(book);
+  if (path.ForPlugin.empty()) return tell.Fail(path.Why);
   // What the plug-in does not recognise is no book, as unzip -t says of a
   // file that is no zip, whatever images it may hold.
-  if (CheckBook(plugin, tell, book, false) != 0) return 1;
+  if (CheckBook(plugin, tell, path, false) != 0) return 1;
   tBookFacts facts;
-  switch (ReadBookFacts(plugin, path, true, facts)) {
+  switch (ReadBookFacts(plugin, path.ForPlugin, true, facts)) {
     case tFactsRead::Ok: break;
     case tFactsRead::NoApi: return tell.Fail(NeedsBookApi("test"));
     case tFactsRead::NoMemory: return tell.Fail(book + ": not enough memory to read it");

@@ -4,8 +4,8 @@
 #include "FileChecks.h"
 #include "NameList.h"
 
-tHostArchive::tHostArchive(const PluginLoader& plugin, const std::string& path)
-    : plugin_(plugin), path_(CString(PluginPath(path, why_))) {
+tHostArchive::tHostArchive(const PluginLoader& plugin, const tBookPath& book)
+    : plugin_(plugin), why_(book.Why), path_(CString(book.ForPlugin)) {
   if (!why_.empty()) return;
   tOpenArchiveData data{};
   data.ArcName = path_.data();
@@ -18,7 +18,7 @@ tHostArchive::~tHostArchive() {
   if (handle_) plugin_.CloseArchive(handle_);
 }
 
-int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& book, std::vector<std::string>& names) {
+int ListNames(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, std::vector<std::string>& names) {
   return Walk(plugin, tell, book, [&](const std::string& name, ArchiveHandle h) {
     names.push_back(name);
     plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
@@ -26,15 +26,14 @@ int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& 
   });
 }
 
-int CheckBook(const PluginLoader& plugin, const tTell& tell, const std::string& book, bool hasEntries) {
-  std::string why;
-  std::vector<char> name = CString(PluginPath(book, why));
-  if (!why.empty()) return tell.Fail(why);
+int CheckBook(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, bool hasEntries) {
+  if (book.ForPlugin.empty()) return tell.Fail(book.Why);
+  std::vector<char> name = CString(book.ForPlugin);
   if (plugin.CanYouHandleThisFile(name.data()) != 0) return 0;
   if (hasEntries) {
-    tell.Warn(book + ": not recognised as an FB2 book by its content; showing the images found in it");
+    tell.Warn(book.Given + ": not recognised as an FB2 book by its content; showing the images found in it");
     return 0;
   }
-  std::string what = WhatItIsInstead(book);
-  return tell.Fail(book + ": not an FB2 book" + (what.empty() ? "" : ": " + what));
+  std::string what = WhatItIsInstead(book.Given);
+  return tell.Fail(book.Given + ": not an FB2 book" + (what.empty() ? "" : ": " + what));
 }

@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "Diagnosis.h"
+#include "Encoding.h"
 #include "PluginLoader.h"
 
 // One open archive, closed when it goes out of scope.
 class tHostArchive {
  public:
-  tHostArchive(const PluginLoader& plugin, const std::string& path);
+  tHostArchive(const PluginLoader& plugin, const tBookPath& book);
   ~tHostArchive();
   tHostArchive(const tHostArchive&) = delete;
   tHostArchive& operator=(const tHostArchive&) = delete;
@@ -22,7 +23,7 @@ class tHostArchive {
 
  private:
   const PluginLoader& plugin_;
-  std::string why_;  // before path_, which is made with it
+  const std::string& why_;
   std::vector<char> path_;
   ArchiveHandle handle_ = nullptr;
   int result_ = 0;
@@ -36,10 +37,10 @@ constexpr int kStopWalk = 3;
 // 0, 1 when it failed, or kStopWalk. Gives 1 when any failed, or the book
 // cannot be opened.
 template <class Visit>
-int Walk(const PluginLoader& plugin, const tTell& tell, const std::string& book, Visit&& visit) {
+int Walk(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, Visit&& visit) {
   tHostArchive archive(plugin, book);
   if (!archive.PathProblem().empty()) return tell.Fail(archive.PathProblem());
-  if (!archive.Handle()) return OpenFailed(tell, book, archive.OpenResult());
+  if (!archive.Handle()) return OpenFailed(tell, book.Given, archive.OpenResult());
   plugin.SetChangeVolProc(archive.Handle(), nullptr);
   plugin.SetProcessDataProc(archive.Handle(), nullptr);
   int status = 0;
@@ -56,9 +57,9 @@ int Walk(const PluginLoader& plugin, const tTell& tell, const std::string& book,
 
 // The names of a book's entries, in order; 1 (and why, told) when it cannot
 // be opened.
-int ListNames(const PluginLoader& plugin, const tTell& tell, const std::string& book, std::vector<std::string>& names);
+int ListNames(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, std::vector<std::string>& names);
 
 // A file the plug-in does not recognise and in which it found no entry is
 // no book: says so and gives 1. One it does not recognise but that has
 // entries gets a warning; gives 0.
-int CheckBook(const PluginLoader& plugin, const tTell& tell, const std::string& book, bool hasEntries);
+int CheckBook(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, bool hasEntries);
