@@ -77,6 +77,9 @@ void AppendInPlaceOf(std::string& out, std::string_view tagText, const std::stri
 struct tLineReach {
   std::size_t Back = 0, Forward = 0;
 };
+// Enough bytes on either side of an element to tell whether it stands alone
+// on its line.
+inline constexpr std::uint64_t kLineLook = 256;
 tLineReach RemovalReach(std::string_view before, std::string_view after);
 
 // Where added elements go, seen from the root's end tag: when only spaces

@@ -47,8 +47,16 @@ bool MapBook(tBookRead& book, tBookMap& out, const tEachElement& each) {
   book.Watch(watch);
   tElementScan scan(book);
   tEntryNames names;  // every element is named as the listing names it
+  // The line around an element is looked at while the walk stands near it:
+  // the bytes before it as it is found, those after it once its end is.
+  std::string before;
+  bool pending = false;  // the last element's end is still to be told
   auto ended = [&] {
-    if (!out.Elements.empty() && out.Elements.back().End == tMapElement::npos) out.Elements.back().End = scan.LastEnd;
+    if (!pending) return;
+    pending = false;
+    tMapElement& last = out.Elements.back();
+    if (last.End == tMapElement::npos) last.End = scan.LastEnd;
+    if (last.End != tMapElement::npos) last.Reach = RemovalReach(before, book.BytesAt(last.End, last.End + kLineLook));
   };
   while (scan.Next()) {
     ended();
@@ -57,6 +65,7 @@ bool MapBook(tBookRead& book, tBookMap& out, const tEachElement& each) {
     element.Closed = scan.Closed;
     element.TagEnd = scan.Closed ? book.Pos : book.Size;
     element.End = scan.End;  // known now for one that closes itself
+    before = book.BytesAt(scan.Start < kLineLook ? 0 : scan.Start - kLineLook, scan.Start);
     const tStartTag tag = ReadStartTag(scan.TagText);
     const std::string shown = ReportedName(tag.Id, charset);
     if (!shown.empty()) {
@@ -64,6 +73,8 @@ bool MapBook(tBookRead& book, tBookMap& out, const tEachElement& each) {
       out.References.Elements.push_back({names.Take(shown), IdInUtf8(tag.Id, charset)});
     }
     out.Elements.push_back(element);
+    pending = true;
+    if (element.End != tMapElement::npos) ended();
     if (!shown.empty() && each) each(book, tag, out.References.Elements.back().Name);
     if (!scan.Closed) break;  // the book ends inside the tag
   }

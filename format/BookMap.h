@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "format/BookFormat.h"
 #include "format/BookRead.h"
 #include "format/References.h"
 
@@ -22,6 +23,7 @@ struct tMapElement {
   std::uint32_t TagEnd = 0;  // its start tag's ">"; the book's end when the tag does not end
   bool Closed = false;       // the start tag ends
   std::uint64_t End = npos;  // one past its last byte (ElementEnd); npos when that cannot be told
+  tLineReach Reach;          // how far its removal reaches (RemovalReach), once End is told
   // Its place in References.Elements; -1 for one the listing passes over
   // (it has no usable name).
   std::int64_t Listed = -1;

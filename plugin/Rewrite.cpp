@@ -134,10 +134,7 @@ int KeptRanges(tHeldBook& book, const tNameSet& names, std::vector<tRange>& kept
     }
     if (goes) {
       // An element removed from a line of its own takes its line along.
-      const std::uint64_t start = element.Start, end = element.End;
-      const tLineReach reach =
-          RemovalReach(r.BytesAt(start < kLineLook ? 0 : start - kLineLook, start), r.BytesAt(end, end + kLineLook));
-      gone.push_back({start - reach.Back, end + reach.Forward});
+      gone.push_back({element.Start - element.Reach.Back, element.End + element.Reach.Forward});
     }
   }
   // A source takes the element of its name, or else the element of its id,

@@ -60,10 +60,6 @@ const std::string& NameOf(const tHeldBook& book, const tMapElement& element);
 // The element's start tag, read again: its bytes up to its ">".
 std::string TagOf(tHeldBook& book, const tMapElement& element);
 
-// Enough of a line's blanks on either side of an element to tell whether it
-// stands alone on its line.
-constexpr std::uint64_t kLineLook = 256;
-
 // Where added elements go once only the kept ranges stay, as tRootEndFinder
 // tells it over their bytes; npos when nowhere.
 std::uint64_t RootEndAfter(tHeldBook& book, const std::vector<tRange>& kept);
