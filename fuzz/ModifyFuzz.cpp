@@ -20,7 +20,7 @@
 #include "format/BookMap.h"
 #include "format/EntryName.h"
 #include "format/References.h"
-#include "plugin/Cover.h"
+#include "plugin/public/BookApi.h"
 #include "plugin/public/NameList.h"
 #include "plugin/public/iwcxhead.h"
 
@@ -197,9 +197,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Making a listed entry the cover: it is then the cover, the listing is
     // as it was, and nothing that resolved is disconnected; or the book is
     // left as it was.
-    const fb2pack::tCoverOutcome out = fb2pack::SetCover(book, "", names[0]);
-    FUZZ_CHECK(out.Result != fb2pack::tCoverResult::NoEntry);
-    if (out.Result != fb2pack::tCoverResult::Done) {
+    // Through the further export, as the command-line host makes it.
+    const tFb2Api* api = FB2PackBookApi(FB2API_VERSION);
+    tFb2Book* held = nullptr;
+    tFb2CoverOutcome out{};
+    out.Result = FB2API_COVER_FAILED;
+    if (api->OpenBook(bookPath.data(), FB2API_FOR_CHANGE, nullptr, nullptr, &held) == 0) {
+      api->SetCover(held, "", names[0].c_str(), &out);
+    }
+    api->CloseBook(held);
+    FUZZ_CHECK(out.Result != FB2API_COVER_NO_ENTRY);
+    if (out.Result != FB2API_COVER_DONE) {
       FUZZ_CHECK(fuzz::Slurp(book) == text);
       return 0;
     }

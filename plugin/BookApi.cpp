@@ -14,6 +14,7 @@
 #include "format/EntryFacts.h"
 #include "plugin/Cover.h"
 #include "plugin/Delete.h"
+#include "plugin/Guarded.h"
 #include "plugin/public/NameList.h"
 #include "plugin/public/iwcxhead.h"
 #include "textutil/Base64.h"
@@ -59,23 +60,11 @@ int FB2API_CALL Sniff(const unsigned char* head, size_t n, const char** label, c
   return kind.Label.empty() ? 0 : 1;
 }
 
-// Runs f, giving its result code, or the code for what it threw.
-template <class F>
-int Guarded(F&& f) noexcept {
-  try {
-    return f();
-  } catch (const std::bad_alloc&) {
-    return E_NO_MEMORY;
-  } catch (...) {
-    return E_BAD_DATA;
-  }
-}
-
 int FB2API_CALL OpenBook(const char* path, unsigned flags, tFb2BytesFn bytes, void* context, tFb2Book** book) {
   if (book == nullptr) return E_NOT_SUPPORTED;
   *book = nullptr;
   if (path == nullptr) return E_UNKNOWN_FORMAT;
-  return Guarded([&]() -> int {
+  return fb2pack::Guarded([&]() -> int {
     auto opened = std::make_unique<tFb2Book>();
     tEntryBytes each;
     if (bytes != nullptr) {
@@ -142,7 +131,7 @@ const char* FB2API_CALL Missing(const tFb2Book* book, size_t i) {
 int FB2API_CALL DeleteEntries(tFb2Book* book, const char* nameList) {
   if (book == nullptr || !book->Held || book->Changed) return E_NOT_SUPPORTED;
   book->Changed = true;
-  return Guarded([&] {
+  return fb2pack::Guarded([&] {
     const std::vector<std::string> names = ReadNameList(nameList);
     return fb2pack::DeleteFrom(*book->Held, fb2pack::tNameSet(names.begin(), names.end()));
   });
@@ -156,7 +145,7 @@ void FB2API_CALL SetCover(tFb2Book* book, const char* file, const char* entry, t
   if (book == nullptr || !book->Held || book->Changed) return;
   book->Changed = true;
   fb2pack::tCoverOutcome& out = book->Cover;
-  outcome->Code = Guarded([&] {
+  outcome->Code = fb2pack::Guarded([&] {
     out = fb2pack::SetCover(*book->Held, file ? file : "", entry ? entry : "");
     return out.Code;
   });
@@ -186,6 +175,6 @@ constexpr tFb2Api kApi = {FB2API_VERSION,   sizeof(tFb2Api), RootTagWithin, MaxB
 
 }  // namespace
 
-extern "C" WCX_EXPORT const tFb2Api* FB2API_CALL FB2PackBookApi(unsigned version) {
+extern "C" const tFb2Api* FB2API_CALL FB2PackBookApi(unsigned version) {
   return version == FB2API_VERSION ? &kApi : nullptr;
 }

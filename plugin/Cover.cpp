@@ -143,14 +143,4 @@ tCoverOutcome SetCover(tHeldBook& book, const std::string& file, const std::stri
   return out;
 }
 
-tCoverOutcome SetCover(const std::string& bookPath, const std::string& file, const std::string& entry) {
-  tHeldBook book(bookPath.c_str());
-  if (int rc = HoldBook(book); rc != E_SUCCESS) {
-    tCoverOutcome out;
-    out.Code = rc;
-    return out;
-  }
-  return SetCover(book, file, entry);
-}
-
 }  // namespace fb2pack

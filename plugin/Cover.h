@@ -28,11 +28,10 @@ struct tCoverOutcome {
   bool NewCoverPage = false;  // a cover page was written into title-info
 };
 
-// Makes an entry the cover of the book at path: the entry listed under entry,
-// or, with file, that file added first as adding does (replacing the entry
-// of its name). On disk the old book or the new one with its new cover, whole.
-tCoverOutcome SetCover(const std::string& book, const std::string& file, const std::string& entry);
-// The same over a book held and mapped already.
+// Makes an entry the cover of the book held and mapped: the entry listed
+// under entry, or, with file, that file added first as adding does
+// (replacing the entry of its name). On disk the old book or the new one
+// with its new cover, whole.
 struct tHeldBook;
 tCoverOutcome SetCover(tHeldBook& book, const std::string& file, const std::string& entry);
 

@@ -2,24 +2,10 @@
 // every failure leaves here as a result code.
 #include <new>
 
+#include "plugin/Guarded.h"
 #include "plugin/Operations.h"
 
 using namespace fb2pack;
-
-namespace {
-
-template <class F>
-int Guarded(F&& f) noexcept {
-  try {
-    return f();
-  } catch (const std::bad_alloc&) {
-    return E_NO_MEMORY;
-  } catch (...) {
-    return E_BAD_DATA;
-  }
-}
-
-}  // namespace
 
 extern "C" {
 

@@ -137,6 +137,15 @@ typedef struct {
 /* The table of the version asked for; null when the plug-in has none. */
 typedef const tFb2Api*(FB2API_CALL* tFb2ApiFn)(unsigned version);
 
+#ifdef FB2PACK_BUILDING_PLUGIN
+#if defined(_WIN32)
+__declspec(dllexport)
+#else
+__attribute__((visibility("default")))
+#endif
+    const tFb2Api* FB2API_CALL FB2PackBookApi(unsigned version);
+#endif
+
 #ifdef __cplusplus
 }
 #endif
