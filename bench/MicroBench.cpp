@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CharHandlers/CharHandlers.h"
+#include "format/BookMap.h"
 #include "format/BookRead.h"
 #include "format/ElementScan.h"
 #include "format/EntryContent.h"
@@ -82,6 +83,19 @@ void BM_ElementWalk(benchmark::State& state) {
   WalkEntries(state, [](tBookRead&, const tStartTag&) { return std::size_t{1}; });
 }
 BENCHMARK(BM_ElementWalk)->Arg(1 << 26);
+
+// The map every operation but the listing starts from: the walk, each
+// element's end and line, the references and the root's end, in one pass.
+void BM_BookMap(benchmark::State& state) {
+  const tBookFile file(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    tBookRead book(file.Path());
+    tBookMap map;
+    benchmark::DoNotOptimize(MapBook(book, map));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file.Size()));
+}
+BENCHMARK(BM_BookMap)->Arg(1 << 26);
 
 // Counts what is decoded, into one room.
 class tCountSink final : public tContentSink {
