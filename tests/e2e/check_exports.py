@@ -2,10 +2,13 @@
 """Checks a built plug-in's export table: exactly the ten interface functions
 and the further one for the command-line host, under their plain names; for
 Windows files also that only system DLLs are imported (the C++ runtime is
-linked in). With --host and --core, also that the host defines none of the
-functions the core library defines: it knows a book only through the
-plug-in it loads."""
+linked in). With --host, --host-objects and --core, also that the host holds
+none of the functions the core library defines and the host's own code does
+not (inline functions from shared headers are the host's own too): it knows a
+book only through the plug-in it loads."""
 import argparse
+import glob
+import os
 import re
 import subprocess
 import sys
@@ -63,6 +66,7 @@ def main():
     ap.add_argument("--nm", default="nm")
     ap.add_argument("--host", help="the command-line host, checked against --core")
     ap.add_argument("--core", help="the core library")
+    ap.add_argument("--host-objects", help="the folder of the host's own object files")
     ap.add_argument("plugin")
     ap.add_argument("others", nargs="*", help="more Windows files whose imports are checked")
     args = ap.parse_args()
@@ -82,8 +86,14 @@ def main():
         exports = elf_exports(args.plugin)
         if sorted(exports) != EXPORTS:
             failures.append(f"{args.plugin}: exports {sorted(exports)}")
-    if args.host and args.core:
-        core = strong_functions(args.nm, args.core)
+    if args.host and args.core and args.host_objects:
+        own = set()
+        for obj in glob.glob(os.path.join(args.host_objects, "**", "*.o*"), recursive=True):
+            if not obj.endswith(".d"):
+                own |= strong_functions(args.nm, obj)
+        if not own:
+            failures.append(f"{args.host_objects}: no object files of the host found")
+        core = strong_functions(args.nm, args.core) - own
         shared = sorted(strong_functions(args.nm, args.host) & core)
         if not core:
             failures.append(f"{args.core}: no functions found in the core library")
