@@ -1,5 +1,6 @@
-// The further export: the book's facts, references, entries read whole and
-// the cover edit, for the command-line host, in C terms. Nothing thrown
+// The further export: facts, a book read once (its entries, references and,
+// when asked, every entry decoded), and on a book held for a change, delete
+// and the cover edit, for the command-line host, in C terms. Nothing thrown
 // inside leaves here.
 #include "plugin/public/BookApi.h"
 
@@ -44,10 +45,6 @@ int FB2API_CALL IsBookHead(const char* head, size_t n) {
   }
 }
 
-int FB2API_CALL IsZipArchive(const char* head, size_t n) {
-  return head != nullptr && std::string_view(head, n).starts_with(kZipStart) ? 1 : 0;
-}
-
 unsigned long long FB2API_CALL AddedElementSize(size_t idLength, unsigned long long fileSize) {
   return ElementLength(idLength, Base64Length(fileSize));
 }
@@ -55,9 +52,10 @@ unsigned long long FB2API_CALL AddedElementSize(size_t idLength, unsigned long l
 int FB2API_CALL Sniff(const unsigned char* head, size_t n, const char** label, const char** contentType) {
   const tImageKind kind = SniffImage({reinterpret_cast<const char*>(head), head == nullptr ? 0 : n});
   // The kinds' names are literals: NUL-ended.
+  if (kind.Label.empty()) return 0;
   if (label != nullptr) *label = kind.Label.data();
   if (contentType != nullptr) *contentType = kind.ContentType.data();
-  return kind.Label.empty() ? 0 : 1;
+  return 1;
 }
 
 int FB2API_CALL OpenBook(const char* path, unsigned flags, tFb2BytesFn bytes, void* context, tFb2Book** book) {
@@ -169,9 +167,9 @@ static_assert(static_cast<int>(fb2pack::tCoverResult::Done) == FB2API_COVER_DONE
               static_cast<int>(fb2pack::tCoverResult::Unclear) == FB2API_COVER_UNCLEAR &&
               static_cast<int>(fb2pack::tCoverResult::Failed) == FB2API_COVER_FAILED);
 
-constexpr tFb2Api kApi = {FB2API_VERSION,   sizeof(tFb2Api), RootTagWithin, MaxBookSize, IsBookHead, IsZipArchive,
-                          AddedElementSize, Sniff,           OpenBook,      CloseBook,   BookFacts,  Entry,
-                          Missing,          DeleteEntries,   SetCover};
+constexpr tFb2Api kApi = {FB2API_VERSION, sizeof(tFb2Api), RootTagWithin, MaxBookSize, IsBookHead, AddedElementSize,
+                          Sniff,          OpenBook,        CloseBook,     BookFacts,   Entry,      Missing,
+                          DeleteEntries,  SetCover};
 
 }  // namespace
 

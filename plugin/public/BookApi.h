@@ -103,8 +103,6 @@ typedef struct {
   /* Nonzero when a file's first bytes are a book's head, by the rule
      CanYouHandleThisFile applies. */
   int(FB2API_CALL* IsBookHead)(const char* head, size_t n);
-  /* Nonzero when a file's first bytes are a zip archive's. */
-  int(FB2API_CALL* IsZipArchive)(const char* head, size_t n);
   /* The most a book grows by when a file of fileSize bytes is added under
      an id of idLength bytes. */
   unsigned long long(FB2API_CALL* AddedElementSize)(size_t idLength, unsigned long long fileSize);
