@@ -204,6 +204,14 @@ std::uint64_t FB2PACK_SEAM(CopyRange)(FileHandle from, std::uint64_t offset, std
                                       CopyWay way) {
   std::uint64_t done = 0;
 #ifdef __linux__
+  if (way == CopyWay::Any) {
+    // The kernel copies page to page: bytes that move to another place in
+    // their page (everything after a delete or an insert) go quicker through
+    // the buffer.
+    const off_t to_at = ::lseek(Fd(to), 0, SEEK_CUR);
+    const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    if (to_at < 0 || page == 0 || (static_cast<std::uint64_t>(to_at) - offset) % page != 0) way = CopyWay::BufferOnly;
+  }
   if (way != CopyWay::BufferOnly) {
     loff_t at = static_cast<loff_t>(offset);
     while (done < count) {

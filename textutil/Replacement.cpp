@@ -73,7 +73,7 @@ bool tReplacement::Write(const char* bytes, std::size_t n) {
 }
 
 bool tReplacement::Copy(platform::FileHandle from, std::uint64_t offset, std::uint64_t n) {
-  constexpr std::uint64_t kSlice = 64 << 20;  // as Write: sent on to the disk slice by slice
+  constexpr std::uint64_t kSlice = 8 << 20;  // as Write: sent on to the disk slice by slice
   for (std::uint64_t at = 0; !Failed && at < n; at += kSlice) {
     const std::uint64_t count = n - at < kSlice ? n - at : kSlice;
     Failed = platform::CopyRange(from, offset + at, count, New.Handle) != count;
