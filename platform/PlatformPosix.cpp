@@ -233,7 +233,7 @@ std::uint64_t FB2PACK_SEAM(CopyRange)(FileHandle from, std::uint64_t offset, std
   }
 #endif
   if (way == CopyWay::KernelOnly) return done;
-  std::vector<char> buffer(1 << 20);
+  std::vector<char> buffer(1 << 18);
   while (done < count) {
     const std::size_t want = count - done < buffer.size() ? static_cast<std::size_t>(count - done) : buffer.size();
     const ssize_t got = ::pread(Fd(from), buffer.data(), want, static_cast<off_t>(offset + done));
