@@ -9,6 +9,7 @@
 
 struct tListOptions {
   std::string Book;
+  std::string File;  // the file read, when it is not Book (a zipped book's copy)
   bool Json = false;
   bool Long = false;            // size and type of each entry, learnt by extracting it
   std::string* Into = nullptr;  // where the listing goes instead of standard output
@@ -32,6 +33,11 @@ struct tDeleteOptions {
   std::vector<std::string> Patterns;
 };
 
+struct tTestOptions {
+  std::vector<std::string> Books;  // books, zipped books, collections, folders
+  bool Quiet = false;              // only the damaged books, and a summary
+};
+
 struct tCoverOptions {
   std::string Book;
   std::string What;  // an entry's name, or a file to add
@@ -46,7 +52,7 @@ int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std:
 // whether it is whole or which entries are damaged and how; entries whose
 // bytes are not the kind their element says, and references to images the
 // book lacks, are named too. 1 when any entry is damaged.
-int Test(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& books);
+int Test(const PluginLoader& plugin, const tTell& tell, const tTestOptions& o);
 // Makes an entry, or a file added as add does, the book's cover, in one
 // rewrite of the book, and says what it did.
 int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions& o);

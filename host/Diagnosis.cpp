@@ -110,11 +110,11 @@ int ExtractFailed(const tTell& tell, const std::string& book, const std::string&
   return tell.Fail(dest + ": " + why, rc);
 }
 
-int OpenFailed(const tTell& tell, const std::string& book, int rc) {
-  std::string why = FileProblem(book, false);
+int OpenFailed(const tTell& tell, const std::string& shown, const std::string& file, int rc) {
+  std::string why = FileProblem(file, false);
   if (why.empty()) {
     std::error_code ec;
-    why = fs::file_size(HostPath(book), ec) == 0 && !ec ? "it is empty" : "the plug-in cannot open it";
+    why = fs::file_size(HostPath(file), ec) == 0 && !ec ? "it is empty" : "the plug-in cannot open it";
   }
-  return tell.Fail(book + ": " + why, rc ? rc : E_BAD_DATA);
+  return tell.Fail(shown + ": " + why, rc ? rc : E_BAD_DATA);
 }

@@ -20,4 +20,4 @@ int AddFailed(const PluginLoader& plugin, const tTell& tell, const std::string& 
 int ExtractFailed(const tTell& tell, const std::string& book, const std::string& name, const std::string& dest, int rc);
 
 // Says why a book could not be opened; gives 1.
-int OpenFailed(const tTell& tell, const std::string& book, int rc);
+int OpenFailed(const tTell& tell, const std::string& shown, const std::string& file, int rc);

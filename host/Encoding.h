@@ -14,11 +14,15 @@
 // neither spelt nor shortened.
 std::string PluginPath(const std::string& path, std::string& why);
 
-// A book named on the command line: as given (for what is told, and the
-// host's own file calls) and as the plug-in opens it, converted once.
+// A book named on the command line: as it is told (its path, or
+// ARCHIVE/MEMBER for a zipped one), the file the host reads (its path, or the
+// member's copy), and that file as the plug-in opens it, converted once.
 struct tBookPath {
-  explicit tBookPath(const std::string& given) : Given(given), ForPlugin(PluginPath(given, Why)) {}
+  explicit tBookPath(const std::string& given) : tBookPath(given, given) {}
+  tBookPath(const std::string& shown, const std::string& file)
+      : Given(shown), File(file), ForPlugin(PluginPath(file, Why)) {}
   std::string Given;
+  std::string File;
   std::string Why;        // why it cannot be given to the plug-in
   std::string ForPlugin;  // empty then
 };

@@ -24,7 +24,7 @@ tOutcome ListNamesOnly(const PluginLoader& plugin, const tTell& tell, const tLis
                        std::vector<tListed>& entries) {
   tSignalsHeld held;
   bool interrupted = false;
-  const tBookPath book(o.Book);
+  const tBookPath book(o.Book, o.File.empty() ? o.Book : o.File);
   int status = Walk(plugin, tell, book, [&](const std::string& name, ArchiveHandle h) {
     plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
     if (held.Arrived()) {
@@ -49,7 +49,7 @@ tOutcome ListNamesOnly(const PluginLoader& plugin, const tTell& tell, const tLis
 tOutcome ListFacts(const PluginLoader& plugin, const tTell& tell, const tListOptions& o, std::vector<tListed>& entries,
                    std::vector<std::string>& dangling) {
   if (plugin.BookApi == nullptr) return {tell.Fail(NeedsBookApi(o.Long ? "list -l" : "list --json")), false};
-  const tBookPath book(o.Book);
+  const tBookPath book(o.Book, o.File.empty() ? o.Book : o.File);
   if (book.ForPlugin.empty()) return {tell.Fail(book.Why), false};
   tBookFacts facts;
   switch (ReadBookFacts(plugin, book.ForPlugin, o.Long, facts)) {
@@ -58,7 +58,7 @@ tOutcome ListFacts(const PluginLoader& plugin, const tTell& tell, const tListOpt
     default: {
       // The plug-in's own words for a book it cannot open.
       tHostArchive archive(plugin, book);
-      if (!archive.Handle()) return {OpenFailed(tell, o.Book, archive.OpenResult()), false};
+      if (!archive.Handle()) return {OpenFailed(tell, book.Given, book.File, archive.OpenResult()), false};
       return {tell.Fail(o.Book + ": cannot be read to its end"), false};
     }
   }

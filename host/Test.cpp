@@ -1,13 +1,17 @@
 // fb2pack test: every entry of each book decoded, writing nothing, in one
 // reading of the book through the plug-in's further export; each image's own
-// structure is checked here, on the bytes the plug-in decodes.
+// structure is checked here, on the bytes the plug-in decodes. Zipped books
+// and folders of books are tested book by book.
 #include <set>
 
 #include "BookFacts.h"
 #include "Commands.h"
 #include "Encoding.h"
 #include "FileChecks.h"
+#include "Library.h"
+#include "NameList.h"
 #include "Output.h"
+#include "Scratch.h"
 #include "Walk.h"
 #include "textutil/Ascii.h"
 
@@ -41,20 +45,35 @@ std::string KindProblem(const PluginLoader& plugin, const tEntryFacts& e) {
   return {};
 }
 
-// Tests one book; 0 when it is whole, 1 when it is not, or cannot be read.
-int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& book) {
-  if (std::string why = FileProblem(book, false); !why.empty()) return tell.Fail(book + ": " + why);
-  const tBookPath path(book);
-  if (path.ForPlugin.empty()) return tell.Fail(path.Why);
+// What a book was found to be.
+enum class tVerdict { Whole, Damaged, NotABook };
+
+// Tests one book (as the host reads it: book.File); with quiet, says
+// nothing of a whole book or of a file that is no book.
+tVerdict TestBook(const PluginLoader& plugin, const tTell& tell, const tBookPath& path, bool quiet) {
+  const std::string& book = path.Given;
+  if (std::string why = FileProblem(path.File, false); !why.empty()) {
+    tell.Fail(book + ": " + why);
+    return tVerdict::Damaged;
+  }
+  if (path.ForPlugin.empty()) {
+    tell.Fail(path.Why);
+    return tVerdict::Damaged;
+  }
   // What the plug-in does not recognise is no book, as unzip -t says of a
   // file that is no zip, whatever images it may hold.
-  if (CheckBook(plugin, tell, path, false) != 0) return 1;
+  std::vector<char> name = CString(path.ForPlugin);
+  if (plugin.CanYouHandleThisFile(name.data()) == 0) {
+    const std::string what = WhatItIsInstead(path.File);
+    if (!quiet) tell.Fail(book + ": not an FB2 book" + (what.empty() ? "" : ": " + what));
+    return tVerdict::NotABook;
+  }
   tBookFacts facts;
   switch (ReadBookFacts(plugin, path.ForPlugin, true, facts)) {
     case tFactsRead::Ok: break;
-    case tFactsRead::NoApi: return tell.Fail(NeedsBookApi("test"));
-    case tFactsRead::NoMemory: return tell.Fail(book + ": not enough memory to read it");
-    case tFactsRead::CannotRead: return tell.Fail(book + ": cannot be read to its end");
+    case tFactsRead::NoApi: tell.Fail(NeedsBookApi("test")); return tVerdict::Damaged;
+    case tFactsRead::NoMemory: tell.Fail(book + ": not enough memory to read it"); return tVerdict::Damaged;
+    case tFactsRead::CannotRead: tell.Fail(book + ": cannot be read to its end"); return tVerdict::Damaged;
   }
   std::string out;
   std::size_t damaged = 0;
@@ -81,15 +100,36 @@ int TestBook(const PluginLoader& plugin, const tTell& tell, const std::string& b
   } else {
     out += book + ": " + (damaged == 0 ? "whole (" + images + ")" : images) + "\n";
   }
-  if (!WriteOut(out)) return tell.Fail("cannot write the report");
-  return damaged == 0 && facts.Ends ? 0 : 1;
+  const tVerdict verdict = damaged == 0 && facts.Ends ? tVerdict::Whole : tVerdict::Damaged;
+  if ((!quiet || verdict != tVerdict::Whole) && !WriteOut(out)) tell.Fail("cannot write the report");
+  return verdict;
 }
 
 }  // namespace
 
-int Test(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& books) {
+int Test(const PluginLoader& plugin, const tTell& tell, const tTestOptions& o) {
   if (plugin.BookApi == nullptr) return tell.Fail(NeedsBookApi("test"));
-  int status = 0;
-  for (const std::string& book : books) status |= TestBook(plugin, tell, book);
-  return status;
+  tScratchFolder scratch;  // where zipped books are read
+  std::size_t whole = 0, damaged = 0, notBooks = 0;
+  for (tBookSource& source : BooksOf(o.Books)) {
+    std::string why = source.Problem.empty() ? Fetch(source, scratch) : source.Problem;
+    tVerdict verdict = tVerdict::Damaged;
+    if (!why.empty()) {
+      // Damage in the zip is damage, not "no book".
+      if (!WriteOut(source.Shown + ": " + why + "\n")) tell.Fail("cannot write the report");
+    } else {
+      verdict = TestBook(plugin, tell, tBookPath(source.Shown, source.File), o.Quiet);
+    }
+    whole += verdict == tVerdict::Whole;
+    damaged += verdict == tVerdict::Damaged;
+    notBooks += verdict == tVerdict::NotABook;
+  }
+  if (o.Quiet) {
+    const std::size_t all = whole + damaged + notBooks;
+    const std::string summary = std::to_string(all) + (all == 1 ? " book: " : " books: ") + std::to_string(whole) +
+                                " whole, " + std::to_string(damaged) + " damaged, " + std::to_string(notBooks) +
+                                (notBooks == 1 ? " not a book" : " not books") + "\n";
+    if (!WriteOut(summary)) tell.Fail("cannot write the report");
+  }
+  return damaged == 0 && notBooks == 0 ? 0 : 1;
 }

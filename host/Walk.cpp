@@ -34,6 +34,6 @@ int CheckBook(const PluginLoader& plugin, const tTell& tell, const tBookPath& bo
     tell.Warn(book.Given + ": not recognised as an FB2 book by its content; showing the images found in it");
     return 0;
   }
-  std::string what = WhatItIsInstead(book.Given);
+  std::string what = WhatItIsInstead(book.File);
   return tell.Fail(book.Given + ": not an FB2 book" + (what.empty() ? "" : ": " + what));
 }

@@ -40,7 +40,7 @@ template <class Visit>
 int Walk(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, Visit&& visit) {
   tHostArchive archive(plugin, book);
   if (!archive.PathProblem().empty()) return tell.Fail(archive.PathProblem());
-  if (!archive.Handle()) return OpenFailed(tell, book.Given, archive.OpenResult());
+  if (!archive.Handle()) return OpenFailed(tell, book.Given, book.File, archive.OpenResult());
   plugin.SetChangeVolProc(archive.Handle(), nullptr);
   plugin.SetProcessDataProc(archive.Handle(), nullptr);
   int status = 0;

@@ -23,6 +23,7 @@
 #include "Diagnosis.h"
 #include "Encoding.h"
 #include "FileChecks.h"
+#include "Library.h"
 #include "Output.h"
 #include "PluginLoader.h"
 
@@ -153,9 +154,12 @@ int main(int argc, char** argv) {
                    "an entry's name as list prints it, or a file to add (a path with a folder is always a file)")
       ->required();
 
-  std::vector<std::string> test;
+  tTestOptions test;
+  bool recursive = false;  // folders are walked whether asked or not
   CLI::App* cTest = app.add_subcommand("test", "decode every entry, writing nothing, and tell what is damaged");
-  cTest->add_option("BOOK", test, "the books")->required();
+  cTest->add_option("BOOK", test.Books, "the books, zipped books (.fb2.zip, .fbz), zips of books, folders")->required();
+  cTest->add_flag("-q,--quiet", test.Quiet, "only the damaged books, then a summary line");
+  cTest->add_flag("-r,--recursive", recursive, "walk folders (as a folder given is walked anyway)");
 
   std::vector<std::string> detect;
   CLI::App* cDetect = app.add_subcommand("detect", "tell whether each file is recognised as a book");
@@ -207,12 +211,22 @@ int main(int argc, char** argv) {
   if (int rc = LoadPlugin(plugin, tell, pluginPath); rc != 0) return rc;
   if (cList->parsed()) {
     int status = 0;
-    if (list.Json && listed.size() > 1) {
+    tScratchFolder scratch;  // where zipped books are read
+    std::vector<tBookSource> sources = BooksOf(listed);
+    // A book that is not readable as a file is told in its place.
+    auto fetch = [&](tBookSource& source) {
+      std::string why = source.Problem.empty() ? Fetch(source, scratch) : source.Problem;
+      if (!why.empty()) status |= tell.Fail(source.Shown + ": " + why);
+      list.Book = source.Shown;
+      list.File = source.File;
+      return why.empty();
+    };
+    if (list.Json && sources.size() > 1) {
       // One document, naming each book.
       std::vector<tBookListing> books;
-      for (const std::string& book : listed) {
-        books.push_back({book, false, {}});
-        list.Book = book;
+      for (tBookSource& source : sources) {
+        books.push_back({source.Shown, false, {}});
+        if (!fetch(source)) continue;
         list.Into = &books.back().Json;
         status |= List(plugin, tell, list);
         books.back().Listed = !books.back().Json.empty();
@@ -220,11 +234,10 @@ int main(int argc, char** argv) {
       if (!WriteText(stdout, JsonBooks(books))) return tell.Fail("cannot write the listing");
       return status;
     }
-    for (std::size_t i = 0; i < listed.size(); ++i) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
       // As head does with several files.
-      if (listed.size() > 1) WriteText(stdout, std::string(i ? "\n" : "") + "==> " + listed[i] + " <==\n");
-      list.Book = listed[i];
-      status |= List(plugin, tell, list);
+      if (sources.size() > 1) WriteText(stdout, std::string(i ? "\n" : "") + "==> " + sources[i].Shown + " <==\n");
+      if (fetch(sources[i])) status |= List(plugin, tell, list);
     }
     return status;
   }

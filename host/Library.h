@@ -1,0 +1,35 @@
+// The books a command's arguments name, as libraries keep them: plain books,
+// zipped books (a .fb2.zip or .fbz holding one book is that book; an archive
+// of many is read member by member, each named ARCHIVE/MEMBER), and folders
+// walked in a stable order.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "Scratch.h"
+#include "Tell.h"
+
+struct tBookSource {
+  std::string Shown;    // the path, or ARCHIVE/MEMBER
+  std::string File;     // what the host reads: the path, or the member's copy once fetched
+  std::string Archive;  // the zip archive it is in; empty for a plain file
+  std::size_t Member = 0;
+  bool Alone = false;   // the archive's only book: it stands for the archive
+  std::string Problem;  // why it cannot be read (a damaged archive); told in its place
+};
+
+// The books that paths name: a file as it is (a book, or whatever the command
+// makes of it), a zip archive's books, a folder's books, zips and
+// collections, walked in name order, without following symbolic links in it.
+// A zip archive that holds no book is named as itself, so that the command
+// says what it is.
+std::vector<tBookSource> BooksOf(const std::vector<std::string>& paths);
+
+// Makes the book readable as a file: a zipped one is copied into the scratch
+// folder. Empty when it is, else what is wrong with the member.
+std::string Fetch(tBookSource& book, const tScratchFolder& scratch);
+
+// True when the path names a folder, or a zip archive.
+bool IsFolder(const std::string& path);

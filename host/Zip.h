@@ -1,0 +1,41 @@
+// Zip archives as libraries keep books: one book to an archive (.fb2.zip,
+// .fbz), or a collection of many. Read with minizip; a member's bytes are
+// checked against its CRC as they are read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// True when the file starts as a zip archive does.
+bool IsZipFile(const std::string& path);
+
+struct tZipMember {
+  std::string Name;  // as the archive stores it (UTF-8 where its flag says so)
+  std::uint64_t Size = 0;
+  bool Folder = false;
+  bool IsBook() const;  // named *.fb2
+};
+
+// An archive open for reading, closed when it goes.
+class tZipReader {
+ public:
+  explicit tZipReader(const std::string& path);
+  ~tZipReader();
+  tZipReader(const tZipReader&) = delete;
+  tZipReader& operator=(const tZipReader&) = delete;
+  // Empty when it was read; else why not ("not a zip archive", "its central
+  // directory is damaged").
+  const std::string& Problem() const { return problem_; }
+  const std::vector<tZipMember>& Members() const { return members_; }
+  // The members that are books, by their place in Members().
+  std::vector<std::size_t> Books() const;
+  // Writes member i to the file at path (the host's); empty when its bytes
+  // came out whole, else what is wrong with them ("its CRC is wrong").
+  std::string Extract(std::size_t i, const std::string& path);
+
+ private:
+  void* zip_ = nullptr;
+  std::string problem_;
+  std::vector<tZipMember> members_;
+};
