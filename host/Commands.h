@@ -17,6 +17,7 @@ struct tListOptions {
 
 struct tExtractOptions {
   std::string Book;
+  std::string File;                   // the file read, when it is not Book (a zipped book's copy)
   std::vector<std::string> Patterns;  // none: every entry
   std::string Folder = ".";
   bool ToStdout = false;

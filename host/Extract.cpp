@@ -65,7 +65,7 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   }
   if (dir.empty() || !IsPathSeparator(dir.back())) dir += kPathSeparator;
 
-  const tBookPath book(o.Book);
+  const tBookPath book(o.Book, o.File.empty() ? o.Book : o.File);
   // Names given as they are are found on the way, in the one walk that
   // extracts; a pattern needs the names first, to tell whether it is a name.
   std::set<std::string> chosen;

@@ -79,7 +79,9 @@ std::vector<tBookSource> BooksOf(const std::vector<std::string>& paths) {
   std::vector<tBookSource> out;
   for (const std::string& path : paths) {
     if (IsFolder(path)) {
+      const std::size_t before = out.size();
       Walk(path, out);
+      if (out.size() == before) out.push_back({path, path, {}, 0, false, "it is a folder with no book in it"});
     } else {
       AddFile(path, out);
     }
@@ -87,8 +89,10 @@ std::vector<tBookSource> BooksOf(const std::vector<std::string>& paths) {
   return out;
 }
 
-std::string Fetch(tBookSource& book, const tScratchFolder& scratch) {
+std::string Fetch(tBookSource& book, std::optional<tScratchFolder>& made) {
   if (book.Archive.empty() || !book.File.empty()) return {};
+  if (!made) made.emplace();
+  const tScratchFolder& scratch = *made;
   if (!scratch.Made()) return "no temporary folder to read it in";
   tZipReader zip(book.Archive);
   if (!zip.Problem().empty()) return "the zip archive cannot be read: " + zip.Problem();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,13 @@ struct tBookSource {
 // makes of it), a zip archive's books, a folder's books, zips and
 // collections, walked in name order, without following symbolic links in it.
 // A zip archive that holds no book is named as itself, so that the command
-// says what it is.
+// says what it is; a folder without books is named with that problem.
 std::vector<tBookSource> BooksOf(const std::vector<std::string>& paths);
 
 // Makes the book readable as a file: a zipped one is copied into the scratch
-// folder. Empty when it is, else what is wrong with the member.
-std::string Fetch(tBookSource& book, const tScratchFolder& scratch);
+// folder, made at the first need. Empty when it is, else what is wrong with
+// the member.
+std::string Fetch(tBookSource& book, std::optional<tScratchFolder>& scratch);
 
 // True when the path names a folder, or a zip archive.
 bool IsFolder(const std::string& path);

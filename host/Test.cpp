@@ -2,6 +2,7 @@
 // reading of the book through the plug-in's further export; each image's own
 // structure is checked here, on the bytes the plug-in decodes. Zipped books
 // and folders of books are tested book by book.
+#include <optional>
 #include <set>
 
 #include "BookFacts.h"
@@ -12,6 +13,7 @@
 #include "NameList.h"
 #include "Output.h"
 #include "Scratch.h"
+#include "Signals.h"
 #include "Walk.h"
 #include "textutil/Ascii.h"
 
@@ -109,7 +111,9 @@ tVerdict TestBook(const PluginLoader& plugin, const tTell& tell, const tBookPath
 
 int Test(const PluginLoader& plugin, const tTell& tell, const tTestOptions& o) {
   if (plugin.BookApi == nullptr) return tell.Fail(NeedsBookApi("test"));
-  tScratchFolder scratch;  // where zipped books are read
+  // Declared first, gone last: an interrupt waits until the folder is removed.
+  tSignalsHeld held;
+  std::optional<tScratchFolder> scratch;  // where zipped books are read
   std::size_t whole = 0, damaged = 0, notBooks = 0;
   for (tBookSource& source : BooksOf(o.Books)) {
     std::string why = source.Problem.empty() ? Fetch(source, scratch) : source.Problem;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "Library.h"
 #include "Output.h"
 #include "PluginLoader.h"
+#include "Signals.h"
 
 #ifndef FB2PACK_VERSION
 #define FB2PACK_VERSION "0.0.0"
@@ -211,7 +213,9 @@ int main(int argc, char** argv) {
   if (int rc = LoadPlugin(plugin, tell, pluginPath); rc != 0) return rc;
   if (cList->parsed()) {
     int status = 0;
-    tScratchFolder scratch;  // where zipped books are read
+    // Declared first, gone last: an interrupt waits until the folder is removed.
+    tSignalsHeld held;
+    std::optional<tScratchFolder> scratch;  // where zipped books are read
     std::vector<tBookSource> sources = BooksOf(listed);
     // A book that is not readable as a file is told in its place.
     auto fetch = [&](tBookSource& source) {
@@ -241,7 +245,23 @@ int main(int argc, char** argv) {
     }
     return status;
   }
-  if (cExtract->parsed()) return Extract(plugin, tell, extract);
+  if (cExtract->parsed()) {
+    // A zipped book is that book; a zip of many is none of them.
+    tSignalsHeld held;
+    std::optional<tScratchFolder> scratch;
+    std::vector<tBookSource> sources = BooksOf({extract.Book});
+    if (sources.size() > 1 || !sources[0].Problem.empty() || (!sources[0].Archive.empty() && !sources[0].Alone)) {
+      if (sources.size() > 1 && !IsFolder(extract.Book)) {
+        return tell.Fail(extract.Book + ": it holds " + std::to_string(sources.size()) +
+                         " books; name one, unzipped, to extract from it");
+      }
+      if (sources.size() > 1) return tell.Fail(extract.Book + ": it is a folder");
+      return tell.Fail(extract.Book + ": " + sources[0].Problem);
+    }
+    if (std::string why = Fetch(sources[0], scratch); !why.empty()) return tell.Fail(extract.Book + ": " + why);
+    extract.File = sources[0].File;
+    return Extract(plugin, tell, extract);
+  }
   if (cAdd->parsed()) return Add(plugin, tell, add);
   if (cDelete->parsed()) return Delete(plugin, tell, del);
   if (cDetect->parsed()) return Detect(plugin, tell, detect);
