@@ -915,6 +915,50 @@ class Verdicts(HostCase):
         self.assertIn("c (2).png has the id of an earlier image (#c.png)", err)
 
 
+class Libraries(SampleCopy):
+    """Books as libraries keep them: zipped one to an archive, collections of
+    many, folders."""
+
+    def zip(self, name, members, method=zipfile.ZIP_DEFLATED):
+        with zipfile.ZipFile(self.path(name), "w", method) as z:
+            for member, data in members:
+                z.writestr(member, data)
+
+    def test_zipped_books_collections_and_folders_are_read_book_by_book(self):
+        book = self.original
+        os.makedirs(self.path(os.path.join("lib", "sub")))
+        self.zip("one.fb2.zip", [("one.fb2", book)])
+        self.zip(os.path.join("lib", "two.fbz"), [("two.fb2", book)])
+        self.zip(os.path.join("lib", "sub", "all.zip"), [("a.fb2", book), ("notes.txt", b"x"), ("b.fb2", book)])
+        shutil.copy(self.path("book.fb2"), self.path(os.path.join("lib", "sub", "plain.fb2")))
+        if not is_wine():
+            os.symlink(self.dir, self.path(os.path.join("lib", "loop")))  # never followed
+        self.assertEqual(self.run_host("test", "one.fb2.zip").stdout, b"one.fb2.zip: whole (3 images)\n")
+        out = self.run_host("test", "-r", "lib").stdout.decode().splitlines()
+        self.assertEqual(out, [os.path.join("lib", "sub") + "/all.zip/a.fb2: whole (3 images)",
+                               os.path.join("lib", "sub") + "/all.zip/b.fb2: whole (3 images)",
+                               os.path.join("lib", "sub") + "/plain.fb2: whole (3 images)",
+                               "lib/two.fbz: whole (3 images)"])
+        self.assertEqual(self.names("one.fb2.zip"), ["cover.png", "chart.png", "rings.png"])
+        os.mkdir(self.path("out"))
+        self.run_host("extract", "one.fb2.zip", "-C", "out")
+        self.run_host("extract", "book.fb2", "-C", "mine")
+        for name in ("cover.png", "chart.png", "rings.png"):
+            self.assertEqual(self.read(os.path.join("out", name)), self.read(os.path.join("mine", name)), name)
+        self.assertIn(b"holds 2 books", self.run_host("extract", os.path.join("lib", "sub", "all.zip"),
+                                                      expect=1).stderr)
+        # Damage inside the zip is damage, named, never "not a book"; the
+        # quiet check prints only it and the count.
+        damaged = bytearray(self.read("one.fb2.zip"))
+        damaged[len(damaged) // 3] ^= 0x55
+        self.write(os.path.join("lib", "bad.fb2.zip"), bytes(damaged))
+        self.write(os.path.join("lib", "text.fb2"), b"just text")
+        proc = self.run_host("test", "--quiet", "lib", expect=1)
+        self.assertRegex(proc.stdout.decode(), r"^lib/bad\.fb2\.zip: the zipped book is damaged: [^\n]+\n"
+                                               r"6 books: 4 whole, 1 damaged, 1 not a book\n$")
+        self.assertEqual(proc.stderr, b"")
+
+
 class AddDelete(SampleCopy):
     def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
         rng = random.Random(7)
