@@ -50,7 +50,11 @@ void TakeFacts(const tFb2Api& api, tFb2Book* book, const tChecks* checks, tBookF
     f.Head.assign(reinterpret_cast<const char*>(e.Head), e.Head ? e.HeadLength : 0);
     f.Size = e.Size;
     f.Damage = e.Damage;
-    if (checks != nullptr) f.ImageDamage = i < checks->Each.size() ? checks->Each[i].Damage() : tImageCheck().Damage();
+    if (checks != nullptr) {
+      const tImageCheck& check = i < checks->Each.size() ? checks->Each[i] : tImageCheck();
+      f.ImageDamage = check.Damage();
+      PixelSize(f.Head, check, f.Width, f.Height);
+    }
     out.Entries.push_back(std::move(f));
   }
 }

@@ -21,8 +21,9 @@ struct tEntryFacts {
   std::string ContentType;
   std::string Head;  // the first decoded bytes
   std::uint64_t Size = 0;
-  unsigned Damage = 0;      // FB2API_CUT ...
-  std::string ImageDamage;  // what is wrong with the image its bytes make
+  unsigned Damage = 0;             // FB2API_CUT ...
+  std::string ImageDamage;         // what is wrong with the image its bytes make
+  unsigned Width = 0, Height = 0;  // its size in pixels; 0 when unknown
 };
 
 struct tBookFacts {

@@ -39,6 +39,11 @@ struct tTestOptions {
   bool Quiet = false;              // only the damaged books, and a summary
 };
 
+struct tCoversOptions {
+  std::vector<std::string> Books;  // books, zipped books, collections, folders
+  bool Json = false;
+};
+
 struct tCoverOptions {
   std::string Book;
   std::string What;  // an entry's name, or a file to add
@@ -57,4 +62,7 @@ int Test(const PluginLoader& plugin, const tTell& tell, const tTestOptions& o);
 // Makes an entry, or a file added as add does, the book's cover, in one
 // rewrite of the book, and says what it did.
 int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions& o);
+// For each book, its cover, or what is wrong with it; 1 when a book could
+// not be read.
+int Covers(const PluginLoader& plugin, const tTell& tell, const tCoversOptions& o);
 int Caps(const PluginLoader& plugin);

@@ -154,7 +154,22 @@ void tImageCheck::Next() {
     case tStep::JpegLength: {
       const std::uint32_t length = Big32(std::string(2, '\0') + held_, 0);
       if (length < 2) return Fail("JPEG segment with a length below 2");
-      Skip(length - 2, tStep::JpegSegment);
+      // A frame header (SOF0 to SOF15 but DHT, JPG and DAC) gives the size.
+      const bool frame = segment_ >= 0xC0 && segment_ <= 0xCF && segment_ != 0xC4 && segment_ != 0xC8 &&
+                         segment_ != 0xCC && width_ == 0 && length >= 7;
+      if (frame) {
+        frameRest_ = length - 7;  // after its precision, height and width
+        Want(5, tStep::JpegFrame);
+      } else {
+        Skip(length - 2, tStep::JpegSegment);
+      }
+      break;
+    }
+    case tStep::JpegFrame: {
+      auto b = [&](std::size_t i) { return static_cast<unsigned>(static_cast<unsigned char>(held_[i])); };
+      height_ = b(1) << 8 | b(2);
+      width_ = b(3) << 8 | b(4);
+      Skip(frameRest_, tStep::JpegSegment);
       break;
     }
     case tStep::JpegSegment:
@@ -241,4 +256,36 @@ std::string tImageCheck::Damage() const {
     case tKind::Other: return {};
   }
   return {};
+}
+
+bool PixelSize(const std::string& head, const tImageCheck& check, unsigned& width, unsigned& height) {
+  auto b = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(head[i])); };
+  width = height = 0;
+  if (head.starts_with(kPng) && head.size() >= 24 && head.compare(12, 4, "IHDR") == 0) {
+    width = Big32(head, 16);
+    height = Big32(head, 20);
+  } else if ((head.starts_with("GIF87a") || head.starts_with("GIF89a")) && head.size() >= 10) {
+    width = b(6) | b(7) << 8;
+    height = b(8) | b(9) << 8;
+  } else if (head.starts_with("BM") && head.size() >= 26) {
+    width = Little32(head, 18);
+    const auto rows = static_cast<std::int32_t>(Little32(head, 22));
+    height = static_cast<unsigned>(rows < 0 ? -static_cast<std::int64_t>(rows) : rows);
+  } else if (head.starts_with("RIFF") && head.size() >= 30 && head.compare(8, 4, "WEBP") == 0) {
+    if (head.compare(12, 4, "VP8 ") == 0) {
+      width = (b(26) | b(27) << 8) & 0x3FFF;
+      height = (b(28) | b(29) << 8) & 0x3FFF;
+    } else if (head.compare(12, 4, "VP8L") == 0 && head.size() >= 25) {
+      const std::uint32_t bits = Little32(head, 21);
+      width = (bits & 0x3FFF) + 1;
+      height = (bits >> 14 & 0x3FFF) + 1;
+    } else if (head.compare(12, 4, "VP8X") == 0) {
+      width = (b(24) | b(25) << 8 | b(26) << 16) + 1;
+      height = (b(27) | b(28) << 8 | b(29) << 16) + 1;
+    }
+  } else if (head.starts_with("\xFF\xD8\xFF")) {
+    width = check.JpegWidth();
+    height = check.JpegHeight();
+  }
+  return width != 0 && height != 0;
 }

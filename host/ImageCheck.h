@@ -18,6 +18,9 @@ class tImageCheck {
   // Once every byte is fed: what is wrong, in words ("PNG cut short (in its
   // IDAT chunk)"); empty when the image is whole or its kind is not checked.
   std::string Damage() const;
+  // A JPEG's size in pixels, from its frame header; 0 when none was read.
+  unsigned JpegWidth() const { return width_; }
+  unsigned JpegHeight() const { return height_; }
 
  private:
   enum class tKind { Unknown, Png, Jpeg, Gif, WebP, Bmp, Other };
@@ -29,6 +32,7 @@ class tImageCheck {
     JpegMarker,
     JpegLength,
     JpegSegment,
+    JpegFrame,
     JpegScan,
     GifScreen,
     GifBlockStart,
@@ -61,5 +65,11 @@ class tImageCheck {
   bool marker_ = false;       // JPEG: the last byte was 0xFF, so a marker's code follows
   std::uint8_t segment_ = 0;  // JPEG: the marker of the segment being read
   bool ended_ = false;        // the structure's end was read
+  unsigned width_ = 0, height_ = 0;
+  std::uint32_t frameRest_ = 0;  // JPEG: the frame header's bytes after the size
   std::string damage_;
 };
+
+// An image's size in pixels, from its first bytes (PNG, GIF, BMP, WebP) or,
+// for a JPEG, from its frame header as the check read it; false when unknown.
+bool PixelSize(const std::string& head, const tImageCheck& check, unsigned& width, unsigned& height);

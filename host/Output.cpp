@@ -131,3 +131,8 @@ void tProgress::Step(const char* verb, long done, const std::string& name) {
 }
 
 bool WriteOut(const std::string& text) { return WriteText(stdout, text); }
+
+std::string JsonText(const std::string& s) {
+  bool valid = true;
+  return JsonString(s, valid);
+}

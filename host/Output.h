@@ -10,6 +10,10 @@
 // Writes text to standard output; false when it could not be written whole.
 bool WriteOut(const std::string& text);
 
+// A JSON string of s, always valid UTF-8 (a byte that starts no character
+// becomes U+FFFD).
+std::string JsonText(const std::string& s);
+
 // One entry of a listing; size, type and damage are known in a long listing
 // only, the markings in long and JSON listings.
 struct tListed {

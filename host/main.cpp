@@ -163,6 +163,13 @@ int main(int argc, char** argv) {
   cTest->add_flag("-q,--quiet", test.Quiet, "only the damaged books, then a summary line");
   cTest->add_flag("-r,--recursive", recursive, "walk folders (as a folder given is walked anyway)");
 
+  tCoversOptions covers;
+  CLI::App* cCovers = app.add_subcommand("covers", "for each book, its cover: name, type and size, or what is wrong");
+  cCovers->add_option("BOOK", covers.Books, "the books, zipped books (.fb2.zip, .fbz), zips of books, folders")
+      ->required();
+  cCovers->add_flag("--json", covers.Json, "a JSON array of objects, one for each book");
+  cCovers->add_flag("-r,--recursive", recursive, "walk folders (as a folder given is walked anyway)");
+
   std::vector<std::string> detect;
   CLI::App* cDetect = app.add_subcommand("detect", "tell whether each file is recognised as a book");
   cDetect->add_option("FILE", detect, "the files to look at")->required();
@@ -267,6 +274,7 @@ int main(int argc, char** argv) {
   if (cDetect->parsed()) return Detect(plugin, tell, detect);
   if (cTest->parsed()) return Test(plugin, tell, test);
   if (cCover->parsed()) return SetCover(plugin, tell, cover);
+  if (cCovers->parsed()) return Covers(plugin, tell, covers);
   if (cCaps->parsed()) return Caps(plugin);
   return Usage("no command given");
 }

@@ -959,6 +959,36 @@ class Libraries(SampleCopy):
         self.assertEqual(proc.stderr, b"")
 
 
+    def test_the_cover_report_tells_each_books_cover_or_what_is_wrong_with_it(self):
+        pic = fb2book.png(30, 40)
+        books = {"ok.fb2": fb2book.editor_book([("c.jpg", fb2book.jpeg_frame(), "image/jpeg")], cover="c.jpg"),
+                 "none.fb2": fb2book.editor_book([("p.png", pic, "image/png")]),
+                 "gone.fb2": fb2book.editor_book([("p.png", pic, "image/png")], cover="gone.png"),
+                 "cut.fb2": fb2book.editor_book([("p.png", pic[:-12], "image/png")], cover="p.png"),
+                 "png.fb2": fb2book.editor_book([("p.png", pic, "image/png")], cover="p.png")}
+        os.mkdir(self.path("lib"))
+        for name, data in books.items():
+            self.write(os.path.join("lib", name), data)
+        self.zip(os.path.join("lib", "z.fbz"), [("z.fb2", books["png.fb2"])])
+        self.assertEqual(self.run_host("covers", "lib").stdout.decode().splitlines(), [
+            "lib/cut.fb2: p.png (PNG, 30x40) is damaged: PNG cut short (no IEND chunk)",
+            "lib/gone.fb2: its cover is #gone.png, which the book lacks",
+            "lib/none.fb2: no cover",
+            "lib/ok.fb2: c.jpg (JPEG, 16x16)",
+            "lib/png.fb2: p.png (PNG, 30x40)",
+            "lib/z.fbz: p.png (PNG, 30x40)"])
+        report = json.loads(self.run_host("covers", "--json", os.path.join("lib", "ok.fb2"),
+                                          os.path.join("lib", "gone.fb2")).stdout)
+        self.assertEqual(report, [
+            {"book": "lib/ok.fb2", "state": "cover", "cover": "c.jpg", "id": "c.jpg", "type": "JPEG", "width": 16,
+             "height": 16, "problem": None},
+            {"book": "lib/gone.fb2", "state": "missing", "cover": None, "id": "gone.png", "type": None,
+             "width": None, "height": None, "problem": None}])
+        self.write("text.fb2", b"just text")
+        proc = self.run_host("covers", "text.fb2", expect=1)
+        self.assertEqual(proc.stdout, b"text.fb2: not an FB2 book\n")
+
+
 class AddDelete(SampleCopy):
     def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
         rng = random.Random(7)
