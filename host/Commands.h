@@ -51,6 +51,9 @@ struct tCoverOptions {
 
 int List(const PluginLoader& plugin, const tTell& tell, const tListOptions& o);
 int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions& o);
+// Writes each book's cover as FOLDER/BOOK.EXT (o.Folder, o.KeepOld).
+int ExtractCovers(const PluginLoader& plugin, const tTell& tell, const tExtractOptions& o,
+                  const std::vector<std::string>& paths);
 int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o);
 int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o);
 int Detect(const PluginLoader& plugin, const tTell& tell, const std::vector<std::string>& files);

@@ -123,12 +123,14 @@ int main(int argc, char** argv) {
   // Global options after the command too: a command passes what it does not know to the program.
   app.fallthrough();
 
+  bool recursive = false;  // folders are walked whether asked or not
   tListOptions list;
   std::vector<std::string> listed;
   CLI::App* cList = app.add_subcommand("list", "print the entries, one name a line, in book order");
   cList->add_option("BOOK", listed, "the books (a heading line before each when there are several)")->required();
   cList->add_flag("--json", list.Json, "a JSON array of objects with a name (and, with -l, size and type)");
   cList->add_flag("-l,--long", list.Long, "each entry's size in bytes and type of image, and a total");
+  cList->add_flag("-r,--recursive", recursive, "walk folders (as a folder given is walked anyway)");
 
   tExtractOptions extract;
   CLI::App* cExtract = app.add_subcommand("extract", "write the named entries (all when none is named) as DIR/NAME");
@@ -137,6 +139,10 @@ int main(int argc, char** argv) {
   cExtract->add_option("-C,--directory", extract.Folder, "the folder to write into (default: the current one)");
   cExtract->add_flag("-O,--to-stdout", extract.ToStdout, "write the entries' bytes to standard output instead");
   cExtract->add_flag("-k,--keep-old-files", extract.KeepOld, "leave existing files alone, and name them");
+  bool coversOnly = false;
+  cExtract->add_flag("--covers", coversOnly,
+                     "write each book's cover as DIR/BOOK.EXT; then every argument is a book, zip or folder");
+  cExtract->add_flag("-r,--recursive", recursive, "walk folders (as a folder given is walked anyway)");
 
   tAddOptions add;
   CLI::App* cAdd = app.add_subcommand("add", "add files as entries named by their file names, replacing those");
@@ -157,7 +163,6 @@ int main(int argc, char** argv) {
       ->required();
 
   tTestOptions test;
-  bool recursive = false;  // folders are walked whether asked or not
   CLI::App* cTest = app.add_subcommand("test", "decode every entry, writing nothing, and tell what is damaged");
   cTest->add_option("BOOK", test.Books, "the books, zipped books (.fb2.zip, .fbz), zips of books, folders")->required();
   cTest->add_flag("-q,--quiet", test.Quiet, "only the damaged books, then a summary line");
@@ -251,6 +256,12 @@ int main(int argc, char** argv) {
       if (fetch(sources[i])) status |= List(plugin, tell, list);
     }
     return status;
+  }
+  if (cExtract->parsed() && coversOnly) {
+    if (extract.ToStdout) return Usage("--covers writes files: it takes no -O");
+    std::vector<std::string> paths = {extract.Book};
+    paths.insert(paths.end(), extract.Patterns.begin(), extract.Patterns.end());
+    return ExtractCovers(plugin, tell, extract, paths);
   }
   if (cExtract->parsed()) {
     // A zipped book is that book; a zip of many is none of them.

@@ -989,6 +989,26 @@ class Libraries(SampleCopy):
         self.assertEqual(proc.stdout, b"text.fb2: not an FB2 book\n")
 
 
+    def test_covers_are_extracted_under_their_books_names_and_never_over_each_other(self):
+        pic = fb2book.png(8, 8)
+        os.makedirs(self.path(os.path.join("lib", "more")))
+        for folder in ("lib", os.path.join("lib", "more")):
+            self.write(os.path.join(folder, "Война.fb2"),
+                       fb2book.editor_book([("c.jpg", fb2book.jpeg_frame(), "image/jpeg")], cover="c.jpg"))
+        self.zip(os.path.join("lib", "mir.fb2.zip"),
+                 [("mir.fb2", fb2book.editor_book([("p.png", pic, "image/png")], cover="p.png"))])
+        self.write(os.path.join("lib", "bare.fb2"), fb2book.editor_book([("p.png", pic, "image/png")]))
+        os.mkdir(self.path("covers"))
+        self.write(os.path.join("covers", "mir.png"), b"mine")
+        proc = self.run_host("extract", "--covers", "-k", "-C", "covers", "-r", "lib")
+        self.assertEqual(sorted(os.listdir(self.path("covers"))), ["mir.png", "Война (2).jpg", "Война.jpg"])
+        self.assertEqual(self.read(os.path.join("covers", "mir.png")), b"mine", "-k leaves it alone")
+        self.assertEqual(self.read(os.path.join("covers", "Война.jpg")), fb2book.jpeg_frame())
+        self.assertIn(b"bare.fb2: no cover", proc.stderr)
+        self.run_host("extract", "--covers", "-C", "covers", os.path.join("lib", "mir.fb2.zip"))
+        self.assertEqual(self.read(os.path.join("covers", "mir.png")), pic)
+
+
 class AddDelete(SampleCopy):
     def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
         rng = random.Random(7)
