@@ -35,9 +35,9 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
   // putting its book in place) is left to the plug-in, which says why it
   // cannot add.
   if (const tFb2Api* api = plugin.BookApi; api != nullptr) {
-    const std::string head = ReadHead(o.Book, api->RootTagWithin());
+    const std::string head = ReadHead(o.File.empty() ? o.Book : o.File, api->RootTagWithin());
     if (!head.empty() && !api->IsBookHead(head.data(), head.size())) {
-      const std::string what = WhatItIsInstead(o.Book);
+      const std::string what = WhatItIsInstead(o.File.empty() ? o.Book : o.File);
       return tell.Fail(o.Book + ": not an FB2 book" + (what.empty() ? "" : ": " + what) + "; nothing was added");
     }
   }
@@ -49,7 +49,7 @@ int Add(const PluginLoader& plugin, const tTell& tell, const tAddOptions& o) {
     given.push_back(PluginPath(file, why));
     if (given.back().empty()) return tell.Fail(why);
   }
-  const tBookPath path(o.Book);
+  const tBookPath path(o.Book, o.File.empty() ? o.Book : o.File);
   if (path.ForPlugin.empty()) return tell.Fail(path.Why);
   std::vector<char> book = CString(path.ForPlugin);
   std::vector<char> src = CString("");

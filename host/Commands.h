@@ -26,11 +26,13 @@ struct tExtractOptions {
 
 struct tAddOptions {
   std::string Book;
+  std::string File;  // the file changed, when it is not Book (a zipped book's copy)
   std::vector<std::string> Files;
 };
 
 struct tDeleteOptions {
   std::string Book;
+  std::string File;  // as tAddOptions
   std::vector<std::string> Patterns;
 };
 
@@ -46,6 +48,7 @@ struct tCoversOptions {
 
 struct tCoverOptions {
   std::string Book;
+  std::string File;  // as tAddOptions
   std::string What;  // an entry's name, or a file to add
 };
 

@@ -38,7 +38,7 @@ int DeleteThroughTheArchive(const PluginLoader& plugin, const tTell& tell, const
 }  // namespace
 
 int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& o) {
-  const tBookPath path(o.Book);
+  const tBookPath path(o.Book, o.File.empty() ? o.Book : o.File);
   if (path.ForPlugin.empty()) return tell.Fail(path.Why);
   if (plugin.BookApi == nullptr) return DeleteThroughTheArchive(plugin, tell, path, o);
   tBookForChange book(plugin, path.ForPlugin);

@@ -15,7 +15,7 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   const tFb2Api* api = plugin.BookApi;
   if (api == nullptr) return tell.Fail(NeedsBookApi("set-cover"));
   // The book is read once, for the names and the change alike.
-  const tBookPath path(o.Book);
+  const tBookPath path(o.Book, o.File.empty() ? o.Book : o.File);
   if (path.ForPlugin.empty()) return tell.Fail(path.Why);
   tBookForChange book(plugin, path.ForPlugin);
   if (book.Result != 0) {

@@ -1,14 +1,27 @@
 #include "Zip.h"
 
 #include <unzip.h>
+#include <zip.h>
 
 #include <cstdio>
 #include <fstream>
 
 #include "Encoding.h"
+#include "platform/TempNames.h"
 #ifdef _WIN32
 #include <iowin32.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -103,4 +116,203 @@ std::string tZipReader::Extract(std::size_t i, const std::string& path) {
   out.close();
   if (why.empty() && !out) why = "it cannot be written to the temporary folder";
   return why;
+}
+
+namespace {
+
+// The functions minizip opens files with: by UTF-16 names on Windows.
+void FileFunctions(zlib_filefunc64_def& io) {
+#ifdef _WIN32
+  fill_win32_filefunc64W(&io);
+#else
+  fill_fopen64_filefunc(&io);
+#endif
+}
+
+#ifdef _WIN32
+using tNativePath = std::wstring;
+tNativePath Native(const std::string& path) { return HostPath(path).wstring(); }
+#else
+using tNativePath = std::string;
+tNativePath Native(const std::string& path) { return path; }
+#endif
+
+// Copies the current member of from, as it is stored, into to.
+bool CopyStored(unzFile from, zipFile to) {
+  unz_file_info64 info{};
+  std::vector<char> name(65536), comment(65536);
+  if (unzGetCurrentFileInfo64(from, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, comment.data(),
+                              static_cast<uLong>(comment.size())) != UNZ_OK) {
+    return false;
+  }
+  std::vector<char> extra(info.size_file_extra);
+  if (unzGetCurrentFileInfo64(from, nullptr, nullptr, 0, extra.data(), static_cast<uLong>(extra.size()), nullptr, 0) !=
+      UNZ_OK) {
+    return false;
+  }
+  int method = 0, level = 0;
+  if (unzOpenCurrentFile2(from, &method, &level, 1) != UNZ_OK) return false;
+  std::vector<char> local(static_cast<std::size_t>(
+      unzGetLocalExtrafield(from, nullptr, 0) > 0 ? unzGetLocalExtrafield(from, nullptr, 0) : 0));
+  if (!local.empty()) unzGetLocalExtrafield(from, local.data(), static_cast<unsigned>(local.size()));
+  zip_fileinfo fi{};
+  fi.dosDate = info.dosDate;
+  fi.internal_fa = info.internal_fa;
+  fi.external_fa = info.external_fa;
+  const bool big = info.uncompressed_size >= 0xFFFFFFFFu || info.compressed_size >= 0xFFFFFFFFu;
+  bool ok = zipOpenNewFileInZip4_64(to, name.data(), &fi, local.data(), static_cast<uInt>(local.size()), extra.data(),
+                                    static_cast<uInt>(extra.size()), info.size_file_comment ? comment.data() : nullptr,
+                                    method, level, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                    info.version, info.flag & 0x0800u, big ? 1 : 0) == ZIP_OK;
+  std::vector<char> buffer(1 << 16);
+  for (int n; ok && (n = unzReadCurrentFile(from, buffer.data(), static_cast<unsigned>(buffer.size()))) != 0;) {
+    ok = n > 0 && zipWriteInFileInZip(to, buffer.data(), static_cast<unsigned>(n)) == ZIP_OK;
+  }
+  ok = unzCloseCurrentFile(from) == UNZ_OK && ok;
+  return zipCloseFileInZipRaw64(to, info.uncompressed_size, info.crc) == ZIP_OK && ok;
+}
+
+// Writes the current member of from anew, its bytes read from the file at
+// path, compressed with deflate.
+bool WriteAnew(unzFile from, zipFile to, const std::string& path) {
+  unz_file_info64 info{};
+  std::vector<char> name(65536), comment(65536);
+  if (unzGetCurrentFileInfo64(from, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, comment.data(),
+                              static_cast<uLong>(comment.size())) != UNZ_OK) {
+    return false;
+  }
+  std::ifstream in(HostPath(path), std::ios::binary);
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(HostPath(path), ec);
+  zip_fileinfo fi{};
+  fi.dosDate = info.dosDate;
+  fi.internal_fa = info.internal_fa;
+  fi.external_fa = info.external_fa;
+  // The name keeps its flag for UTF-8 (bit 11).
+  bool ok = !ec && in &&
+            zipOpenNewFileInZip4_64(to, name.data(), &fi, nullptr, 0, nullptr, 0,
+                                    info.size_file_comment ? comment.data() : nullptr, Z_DEFLATED,
+                                    Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                    info.version, info.flag & 0x0800u, size >= 0xFFFFFFFFu ? 1 : 0) == ZIP_OK;
+  std::vector<char> buffer(1 << 16);
+  while (ok && in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto n = static_cast<unsigned>(in.gcount());
+    if (n > 0) ok = zipWriteInFileInZip(to, buffer.data(), n) == ZIP_OK;
+  }
+  return zipCloseFileInZip(to) == ZIP_OK && ok && in.eof();
+}
+
+// Flushes the file at path to the disk.
+bool Flush(const std::string& path) {
+#ifdef _WIN32
+  HANDLE h = CreateFileW(HostPath(path).wstring().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const bool ok = FlushFileBuffers(h) != 0;
+  CloseHandle(h);
+  return ok;
+#else
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+#endif
+}
+
+// Puts the file at from in the place of the one at to, in one step.
+bool PutInPlace(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+  return MoveFileExW(HostPath(from).wstring().c_str(), HostPath(to).wstring().c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  return ::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+}  // namespace
+
+std::string RewriteMember(const std::string& archive, std::size_t i, const std::string& from) {
+  zlib_filefunc64_def io;
+  FileFunctions(io);
+  const tNativePath in = Native(archive);
+  unzFile old = unzOpen2_64(in.c_str(), &io);
+  if (old == nullptr) return "the zip archive cannot be read";
+  std::vector<char> comment(65536);
+  const int commentLength = unzGetGlobalComment(old, comment.data(), static_cast<uLong>(comment.size()));
+  // Beside the archive, under a name of the pattern rewrites use.
+  const std::size_t cut = archive.find_last_of("/\\");
+  const std::string folder = cut == std::string::npos ? std::string() : archive.substr(0, cut + 1);
+  const std::string prefix = ".~" + archive.substr(cut == std::string::npos ? 0 : cut + 1) + ".";
+  const std::string temp = folder + platform::TempName(prefix, static_cast<std::uint32_t>(std::random_device()()));
+  const tNativePath out = Native(temp);
+  zipFile made = zipOpen2_64(out.c_str(), APPEND_STATUS_CREATE, nullptr, &io);
+  bool ok = made != nullptr;
+  std::size_t k = 0;
+  for (int rc = unzGoToFirstFile(old); ok && rc == UNZ_OK; rc = unzGoToNextFile(old), ++k) {
+    ok = k == i ? WriteAnew(old, made, from) : CopyStored(old, made);
+  }
+  unzClose(old);
+  if (made != nullptr) {
+    ok = zipClose(made, commentLength > 0 ? std::string(comment.data(), static_cast<std::size_t>(commentLength)).c_str()
+                                          : nullptr) == ZIP_OK &&
+         ok;
+  }
+  ok = ok && k > i && Flush(temp) && PutInPlace(temp, archive);
+  if (!ok) {
+    std::error_code ec;
+    std::filesystem::remove(HostPath(temp), ec);
+    return "the zip archive could not be written anew beside it";
+  }
+  return {};
+}
+
+tArchiveHold::tArchiveHold(const std::string& path) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+#ifdef _WIN32
+  HANDLE h = CreateFileW(HostPath(path).wstring().c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  handle_ = h;
+  for (;;) {
+    // A byte far past the end of any archive, which no reader reads.
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x40000000;
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      held_ = true;
+      return;
+    }
+    if (std::chrono::steady_clock::now() >= until) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+#else
+  for (;;) {
+    if (fd_ < 0) fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+      // Held, unless another edit put a new archive in its place meanwhile:
+      // then the new one is held.
+      struct stat held {
+      }, named{};
+      if (::fstat(fd_, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
+        held_ = true;
+        return;
+      }
+      ::close(fd_);
+      fd_ = -1;
+      continue;
+    }
+    if (std::chrono::steady_clock::now() >= until) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+#endif
+}
+
+tArchiveHold::~tArchiveHold() {
+#ifdef _WIN32
+  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+#else
+  if (fd_ >= 0) ::close(fd_);
+#endif
 }

@@ -17,6 +17,32 @@ struct tZipMember {
   bool IsBook() const;  // named *.fb2
 };
 
+// Writes the archive anew with member i's bytes taken from the file at from:
+// every other member copied as it is stored, the archive's comment and the
+// member's name, time, attributes and extra fields kept, the member
+// compressed again. Written beside the archive, flushed, and put in its
+// place in one step. Empty when done, else why not (the archive unchanged).
+std::string RewriteMember(const std::string& archive, std::size_t i, const std::string& from);
+
+// Holds a zip archive against every other edit of it through fb2pack, for as
+// long as it lives; waits up to 5 s for one under way.
+class tArchiveHold {
+ public:
+  explicit tArchiveHold(const std::string& path);
+  ~tArchiveHold();
+  tArchiveHold(const tArchiveHold&) = delete;
+  tArchiveHold& operator=(const tArchiveHold&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  bool held_ = false;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
 // An archive open for reading, closed when it goes.
 class tZipReader {
  public:

@@ -2,9 +2,11 @@
 // through its exported functions in the order a file manager does. This file
 // reads the command line and finds the plug-in; the commands do the rest.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@
 #include "Output.h"
 #include "PluginLoader.h"
 #include "Signals.h"
+#include "Zip.h"
 
 #ifndef FB2PACK_VERSION
 #define FB2PACK_VERSION "0.0.0"
@@ -35,6 +38,8 @@
 #if __has_include("fb2pack_commit.h")
 #include "fb2pack_commit.h"  // FB2PACK_COMMIT, written at build time
 #endif
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -94,6 +99,52 @@ bool Arguments(int argc, char** argv, std::vector<std::string>& args) {
   args.assign(argv + 1, argv + argc);
   return true;
 #endif
+}
+
+// True when the two files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b) {
+  std::ifstream x(HostPath(a), std::ios::binary), y(HostPath(b), std::ios::binary);
+  std::vector<char> p(1 << 16), q(1 << 16);
+  while (x && y) {
+    x.read(p.data(), static_cast<std::streamsize>(p.size()));
+    y.read(q.data(), static_cast<std::streamsize>(q.size()));
+    if (x.gcount() != y.gcount() || !std::equal(p.begin(), p.begin() + x.gcount(), q.begin())) return false;
+  }
+  return x.eof() && y.eof();
+}
+
+// Runs an edit of the book o names: a plain book in place; the one book of a
+// zip archive in a copy, which then takes its member's place in the archive
+// written anew. A zip of many books, or a folder, is refused, left as it is.
+template <class Options, class Edit>
+int InBook(const tTell& tell, Options& o, Edit&& edit) {
+  if (IsFolder(o.Book)) return tell.Fail(o.Book + ": it is a folder; name a book in it");
+  if (!IsZipFile(o.Book)) return edit();
+  std::vector<tBookSource> books = BooksOf({o.Book});
+  if (!books[0].Problem.empty()) return tell.Fail(o.Book + ": " + books[0].Problem + "; it is unchanged");
+  if (books[0].Archive.empty()) return edit();  // no book in it: the edit says what it is
+  if (books.size() > 1) {
+    return tell.Fail(o.Book + ": it holds " + std::to_string(books.size()) +
+                     " books, and fb2pack changes a zip that holds one; it is unchanged (unzip the book to edit it)");
+  }
+  // Declared first, gone last: an interrupt waits until the copies are removed.
+  tSignalsHeld held;
+  tArchiveHold hold(o.Book);
+  if (!hold.Held()) return tell.Fail(o.Book + ": another program is changing the archive; it is unchanged");
+  std::optional<tScratchFolder> scratch;
+  if (std::string why = Fetch(books[0], scratch); !why.empty()) return tell.Fail(o.Book + ": " + why);
+  o.File = books[0].File;
+  // Kept to tell whether the edit changed the book.
+  std::error_code ec;
+  const std::string before = scratch->Path() + "before.fb2";
+  fs::copy_file(HostPath(o.File), HostPath(before), ec);
+  if (ec) return tell.Fail("cannot copy the book in the temporary folder: " + ec.message());
+  if (int rc = edit(); rc != 0) return rc;
+  if (SameBytes(before, o.File)) return 0;
+  if (std::string why = RewriteMember(o.Book, books[0].Member, o.File); !why.empty()) {
+    return tell.Fail(o.Book + ": " + why + "; it is unchanged");
+  }
+  return 0;
 }
 
 }  // namespace
@@ -280,11 +331,11 @@ int main(int argc, char** argv) {
     extract.File = sources[0].File;
     return Extract(plugin, tell, extract);
   }
-  if (cAdd->parsed()) return Add(plugin, tell, add);
-  if (cDelete->parsed()) return Delete(plugin, tell, del);
+  if (cAdd->parsed()) return InBook(tell, add, [&] { return Add(plugin, tell, add); });
+  if (cDelete->parsed()) return InBook(tell, del, [&] { return Delete(plugin, tell, del); });
   if (cDetect->parsed()) return Detect(plugin, tell, detect);
   if (cTest->parsed()) return Test(plugin, tell, test);
-  if (cCover->parsed()) return SetCover(plugin, tell, cover);
+  if (cCover->parsed()) return InBook(tell, cover, [&] { return SetCover(plugin, tell, cover); });
   if (cCovers->parsed()) return Covers(plugin, tell, covers);
   if (cCaps->parsed()) return Caps(plugin);
   return Usage("no command given");

@@ -16,7 +16,7 @@
 set -eu
 tools=$(cd "$(dirname "$0")" && pwd)
 
-native="cmake make g++ valgrind clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev libcli11-dev zlib1g-dev libxml2-utils python3 binutils util-linux"
+native="cmake make g++ valgrind clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev libcli11-dev zlib1g-dev libxml2-utils python3 binutils util-linux unzip p7zip-full"
 # 32-bit Linux builds (run natively, or under qemu-i386 where the kernel
 # cannot): amd64 packages only. qemu-user without its binfmt handlers, which
 # would make every i386 program look native.

@@ -1009,6 +1009,35 @@ class Libraries(SampleCopy):
         self.assertEqual(self.read(os.path.join("covers", "mir.png")), pic)
 
 
+    def test_a_zipped_book_is_edited_as_that_book_and_the_archive_keeps_the_rest(self):
+        shutil.copy(os.path.join(ROOT, "examples", "map.png"), self.path("map.png"))
+        shutil.copy(self.path("book.fb2"), self.path("plain.fb2"))
+        with zipfile.ZipFile(self.path("book.fbz"), "w", zipfile.ZIP_DEFLATED) as z:
+            z.writestr(zipfile.ZipInfo("Книга.fb2", (2001, 2, 3, 4, 5, 6)), self.original, zipfile.ZIP_DEFLATED)
+            z.writestr(zipfile.ZipInfo("read me.txt", (1999, 1, 1, 0, 0, 0)), b"notes " * 100, zipfile.ZIP_STORED)
+            z.comment = "Библиотека".encode()
+        for args in (["add", "{}", "map.png"], ["delete", "{}", "chart.png"], ["set-cover", "{}", "map.png"]):
+            for book in ("book.fbz", "plain.fb2"):
+                self.run_host(*[a.format(book) for a in args])
+            with zipfile.ZipFile(self.path("book.fbz")) as z:
+                self.assertIsNone(z.testzip(), args)
+                inner = z.getinfo("Книга.fb2")
+                self.assertEqual((z.read(inner), inner.date_time, inner.compress_type),
+                                 (self.read("plain.fb2"), (2001, 2, 3, 4, 5, 6), zipfile.ZIP_DEFLATED), args)
+                other = z.getinfo("read me.txt")
+                self.assertEqual((z.read(other), other.date_time, other.compress_type, z.comment),
+                                 (b"notes " * 100, (1999, 1, 1, 0, 0, 0), zipfile.ZIP_STORED, "Библиотека".encode()))
+        if shutil.which("unzip"):
+            self.assertEqual(subprocess.run(["unzip", "-tqq", self.path("book.fbz")]).returncode, 0)
+        # Unchanged books leave the archive byte for byte; so do refusals.
+        before = self.read("book.fbz")
+        self.run_host("set-cover", "book.fbz", "map.png")
+        self.zip("two.zip", [("a.fb2", self.original), ("b.fb2", self.original)])
+        two = self.read("two.zip")
+        self.assertIn(b"holds 2 books", self.run_host("add", "two.zip", "map.png", expect=1).stderr)
+        self.assertEqual((self.read("book.fbz"), self.read("two.zip")), (before, two))
+
+
 class AddDelete(SampleCopy):
     def test_round_trip_adds_lists_extracts_and_deletes_back_to_the_original(self):
         rng = random.Random(7)
