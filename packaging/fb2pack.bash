@@ -27,7 +27,7 @@ _fb2pack() {
   else
     cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} words=("${COMP_WORDS[@]}") cword=$COMP_CWORD
   fi
-  local commands="list extract add delete set-cover test detect caps help"
+  local commands="list extract add delete set-cover test covers detect caps help"
   local i command="" plugin=() book="" positional=0
   for ((i = 1; i < cword; i++)); do
     case ${words[i]} in
@@ -59,9 +59,13 @@ _fb2pack() {
     return
   fi
   case $command in
-    list) COMPREPLY=($(compgen -W "--json -l --long --help" -- "$cur")) ;;
-    extract) COMPREPLY=($(compgen -W "-C --directory -O --to-stdout -k --keep-old-files --help" -- "$cur")) ;;
-    delete|add|set-cover|test|detect) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
+    list) COMPREPLY=($(compgen -W "--json -l --long -r --recursive --help" -- "$cur")) ;;
+    extract)
+      COMPREPLY=($(compgen -W "-C --directory -O --to-stdout -k --keep-old-files --covers -r --recursive --help" \
+        -- "$cur")) ;;
+    test) COMPREPLY=($(compgen -W "-q --quiet -r --recursive --help" -- "$cur")) ;;
+    covers) COMPREPLY=($(compgen -W "--json -r --recursive --help" -- "$cur")) ;;
+    delete|add|set-cover|detect) COMPREPLY=($(compgen -W "--help" -- "$cur")) ;;
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
   esac
   [[ $cur == -* ]] && return
