@@ -223,8 +223,13 @@ bool Flush(const std::string& path) {
 // Puts the file at from in the place of the one at to, in one step.
 bool PutInPlace(const std::string& from, const std::string& to) {
 #ifdef _WIN32
-  return MoveFileExW(HostPath(from).wstring().c_str(), HostPath(to).wstring().c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  // ReplaceFile takes the place of a file this program holds open, as a move
+  // cannot, and keeps its attributes; full paths, as some implementations
+  // need them for a file of their own beside it.
+  std::error_code ec;
+  const std::wstring target = std::filesystem::absolute(HostPath(to), ec).wstring();
+  const std::wstring made = std::filesystem::absolute(HostPath(from), ec).wstring();
+  return !ec && ReplaceFileW(target.c_str(), made.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
 #else
   return ::rename(from.c_str(), to.c_str()) == 0;
 #endif
