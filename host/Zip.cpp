@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Encoding.h"
+#include "FileChecks.h"
 #include "platform/TempNames.h"
 #ifdef _WIN32
 #include <iowin32.h>
@@ -38,12 +39,10 @@ bool EndsWithNoCase(const std::string& s, const std::string& end) {
 }  // namespace
 
 bool IsZipFile(const std::string& path) {
-  std::ifstream f(HostPath(path), std::ios::binary);
-  char head[4] = {};
-  f.read(head, sizeof head);
+  // Read without standing in the way of a rewrite of the file elsewhere.
+  const std::string head = ReadHead(path, 4);
   // A local file header, or the end record of an archive with no member.
-  return f.gcount() == 4 && head[0] == 'P' && head[1] == 'K' &&
-         ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6));
+  return head == std::string("PK\x03\x04", 4) || head == std::string("PK\x05\x06", 4);
 }
 
 bool tZipMember::IsBook() const { return !Folder && EndsWithNoCase(Name, ".fb2"); }
