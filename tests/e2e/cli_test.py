@@ -1027,8 +1027,10 @@ class Libraries(SampleCopy):
                 other = z.getinfo("read me.txt")
                 self.assertEqual((z.read(other), other.date_time, other.compress_type, z.comment),
                                  (b"notes " * 100, (1999, 1, 1, 0, 0, 0), zipfile.ZIP_STORED, "Библиотека".encode()))
-        if shutil.which("unzip"):
-            self.assertEqual(subprocess.run(["unzip", "-tqq", self.path("book.fbz")]).returncode, 0)
+        for judge in (["unzip", "-tqq"], ["7z", "t"]):
+            if shutil.which(judge[0]):
+                self.assertEqual(subprocess.run(judge + [self.path("book.fbz")], stdout=subprocess.DEVNULL).returncode,
+                                 0, judge)
         # Unchanged books leave the archive byte for byte; so do refusals.
         before = self.read("book.fbz")
         self.run_host("set-cover", "book.fbz", "map.png")
