@@ -11,6 +11,7 @@
 #include "NameList.h"
 #include "Output.h"
 #include "Signals.h"
+#include "Walk.h"
 
 namespace {
 
@@ -34,12 +35,8 @@ tCoverLine CoverOf(const PluginLoader& plugin, tBookSource& source, std::optiona
     line.Problem = path.Why;
     return line;
   }
-  std::vector<char> name = CString(path.ForPlugin);
-  if (plugin.CanYouHandleThisFile(name.data()) == 0) {
-    const std::string what = WhatItIsInstead(path.File);
-    line.Problem = "not an FB2 book" + (what.empty() ? "" : ": " + what);
-    return line;
-  }
+  line.Problem = NotABook(plugin, path);
+  if (!line.Problem.empty()) return line;
   tBookFacts facts;
   if (ReadBookFacts(plugin, path.ForPlugin, true, facts) != tFactsRead::Ok) {
     line.Problem = "cannot be read to its end";

@@ -22,15 +22,8 @@ namespace {
 // The book's name without its folders and its .fb2, .fb2.zip or .fbz.
 std::string BookStem(const std::string& shown) {
   std::string name = shown.substr(shown.find_last_of("/\\") + 1);
-  auto lower = [](std::string s) {
-    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return s;
-  };
-  for (const char* end : {".fb2.zip", ".fbz", ".fb2", ".zip"}) {
-    const std::string e = end;
-    if (name.size() > e.size() && lower(name.substr(name.size() - e.size())) == e) {
-      return name.substr(0, name.size() - e.size());
-    }
+  for (const std::string end : {".fb2.zip", ".fbz", ".fb2", ".zip"}) {
+    if (name.size() > end.size() && EndsWithNoCase(name, end)) return name.substr(0, name.size() - end.size());
   }
   return name;
 }

@@ -15,6 +15,7 @@
 #endif
 
 #include "Encoding.h"
+#include "textutil/Ascii.h"
 
 namespace fs = std::filesystem;
 
@@ -132,4 +133,12 @@ std::uintmax_t SizeOf(const std::string& path) {
   std::error_code ec;
   std::uintmax_t n = fs::file_size(HostPath(path), ec);
   return ec ? 0 : n;
+}
+
+bool EndsWithNoCase(const std::string& name, const std::string& end) {
+  if (name.size() < end.size()) return false;
+  for (std::size_t i = 0; i < end.size(); ++i) {
+    if (AsciiLower(name[name.size() - end.size() + i]) != AsciiLower(end[i])) return false;
+  }
+  return true;
 }

@@ -14,6 +14,9 @@ inline constexpr bool kWindowsHost = platform::kWindowsFileNames;
 inline constexpr char kPathSeparator = SystemPathRules().Separator;
 constexpr bool IsPathSeparator(char c) { return IsSeparator(c); }
 
+// True when name ends with end, letters compared without case (".FB2.ZIP").
+bool EndsWithNoCase(const std::string& name, const std::string& end);
+
 // Splits a path after its last separator, as the plug-in cuts names: the
 // folder (with the separator, or empty) and the file name.
 std::pair<std::string, std::string> SplitPath(const std::string& path);

@@ -4,25 +4,16 @@
 #include <filesystem>
 
 #include "Encoding.h"
+#include "FileChecks.h"
 #include "Zip.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool EndsWith(const std::string& s, const std::string& end) {
-  if (s.size() < end.size()) return false;
-  for (std::size_t i = 0; i < end.size(); ++i) {
-    char c = s[s.size() - end.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != end[i]) return false;
-  }
-  return true;
-}
-
 // What a walk over a folder takes: books, zipped books and collections.
 bool LooksLikeABook(const std::string& name) {
-  return EndsWith(name, ".fb2") || EndsWith(name, ".fbz") || EndsWith(name, ".zip");
+  return EndsWithNoCase(name, ".fb2") || EndsWithNoCase(name, ".fbz") || EndsWithNoCase(name, ".zip");
 }
 
 void AddFile(const std::string& path, std::vector<tBookSource>& out) {

@@ -64,10 +64,8 @@ tVerdict TestBook(const PluginLoader& plugin, const tTell& tell, const tBookPath
   }
   // What the plug-in does not recognise is no book, as unzip -t says of a
   // file that is no zip, whatever images it may hold.
-  std::vector<char> name = CString(path.ForPlugin);
-  if (plugin.CanYouHandleThisFile(name.data()) == 0) {
-    const std::string what = WhatItIsInstead(path.File);
-    if (!quiet) tell.Fail(book + ": not an FB2 book" + (what.empty() ? "" : ": " + what));
+  if (const std::string why = NotABook(plugin, path); !why.empty()) {
+    if (!quiet) tell.Fail(book + ": " + why);
     return tVerdict::NotABook;
   }
   tBookFacts facts;

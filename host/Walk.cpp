@@ -28,12 +28,18 @@ int ListNames(const PluginLoader& plugin, const tTell& tell, const tBookPath& bo
 
 int CheckBook(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, bool hasEntries) {
   if (book.ForPlugin.empty()) return tell.Fail(book.Why);
-  std::vector<char> name = CString(book.ForPlugin);
-  if (plugin.CanYouHandleThisFile(name.data()) != 0) return 0;
+  const std::string why = NotABook(plugin, book);
+  if (why.empty()) return 0;
   if (hasEntries) {
     tell.Warn(book.Given + ": not recognised as an FB2 book by its content; showing the images found in it");
     return 0;
   }
-  std::string what = WhatItIsInstead(book.File);
-  return tell.Fail(book.Given + ": not an FB2 book" + (what.empty() ? "" : ": " + what));
+  return tell.Fail(book.Given + ": " + why);
+}
+
+std::string NotABook(const PluginLoader& plugin, const tBookPath& book) {
+  std::vector<char> name = CString(book.ForPlugin);
+  if (plugin.CanYouHandleThisFile(name.data()) != 0) return {};
+  const std::string what = WhatItIsInstead(book.File);
+  return "not an FB2 book" + (what.empty() ? "" : ": " + what);
 }

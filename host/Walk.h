@@ -63,3 +63,6 @@ int ListNames(const PluginLoader& plugin, const tTell& tell, const tBookPath& bo
 // no book: says so and gives 1. One it does not recognise but that has
 // entries gets a warning; gives 0.
 int CheckBook(const PluginLoader& plugin, const tTell& tell, const tBookPath& book, bool hasEntries);
+// Why the plug-in takes the file for no book ("not an FB2 book: it is a zip
+// archive ..."); empty when it takes it for one.
+std::string NotABook(const PluginLoader& plugin, const tBookPath& book);

@@ -24,19 +24,7 @@
 #include <random>
 #include <thread>
 
-namespace {
-
-bool EndsWithNoCase(const std::string& s, const std::string& end) {
-  if (s.size() < end.size()) return false;
-  for (std::size_t i = 0; i < end.size(); ++i) {
-    char c = s[s.size() - end.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != end[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool IsZipFile(const std::string& path) {
   // Read without standing in the way of a rewrite of the file elsewhere.
