@@ -2,11 +2,13 @@
 // pixels), or that it has none, that its cover reference names an image the
 // book lacks, or that the cover image is damaged.
 #include <optional>
+#include <vector>
 
 #include "BookFacts.h"
 #include "Commands.h"
 #include "Encoding.h"
 #include "FileChecks.h"
+#include "Jobs.h"
 #include "Library.h"
 #include "NameList.h"
 #include "Output.h"
@@ -89,20 +91,26 @@ int Covers(const PluginLoader& plugin, const tTell& tell, const tCoversOptions& 
   if (plugin.BookApi == nullptr) return tell.Fail(NeedsBookApi("covers"));
   // Declared first, gone last: an interrupt waits until the folder is removed.
   tSignalsHeld held;
-  std::optional<tScratchFolder> scratch;
+  std::vector<tBookSource> books = BooksOf(o.Books);
+  const std::size_t workers = LibraryWorkers();
+  std::vector<std::optional<tScratchFolder>> scratch(workers);  // where each thread reads zipped books
+  std::vector<tCoverLine> lines(books.size());
   int status = 0;
+  bool writable = true;
   std::string out = o.Json ? "[" : "";
-  bool first = true;
-  for (tBookSource& source : BooksOf(o.Books)) {
-    const tCoverLine line = CoverOf(plugin, source, scratch);
+  auto work = [&](std::size_t i, std::size_t worker) { lines[i] = CoverOf(plugin, books[i], scratch[worker]); };
+  auto then = [&](std::size_t i) {
+    const tCoverLine line = std::move(lines[i]);
     if (line.State == "unreadable") status = 1;
     if (o.Json) {
-      out += (first ? "\n" : ",\n") + Json(line);
-      first = false;
-    } else if (!WriteOut(Plain(line))) {
-      return tell.Fail("cannot write the report");
+      out += (i == 0 ? "\n" : ",\n") + Json(line);
+    } else {
+      writable = WriteOut(Plain(line));
     }
-  }
-  if (o.Json && !WriteOut(out + "\n]\n")) return tell.Fail("cannot write the report");
+    // An interrupt ends the walk after the books under way.
+    return writable && !held.Arrived();
+  };
+  InBookOrder(books.size(), workers, work, then);
+  if (!writable || (o.Json && !WriteOut(out + "\n]\n"))) return tell.Fail("cannot write the report");
   return status;
 }

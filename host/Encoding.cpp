@@ -105,6 +105,10 @@ std::string FromPlugin(const std::string& bytes, bool& exact) {
   return Utf8(Wide(bytes, CP_ACP, &exact));
 }
 
+std::string FromZipName(const std::string& bytes, bool flaggedUtf8) {
+  return flaggedUtf8 || IsUtf8(bytes) ? bytes : Utf8(Wide(bytes, CP_OEMCP));
+}
+
 bool ToPlugin(const std::string& name, std::string& out) { return Ansi(Wide(name, CP_UTF8), out); }
 
 std::filesystem::path HostPath(const std::string& path) { return std::filesystem::path(Wide(path, CP_UTF8)); }
@@ -132,6 +136,8 @@ std::string FromPlugin(const std::string& bytes, bool& exact) {
   exact = IsUtf8(bytes);
   return bytes;
 }
+
+std::string FromZipName(const std::string& bytes, bool) { return bytes; }
 
 bool ToPlugin(const std::string& name, std::string& out) {
   out = name;

@@ -31,6 +31,11 @@ struct tBookPath {
 // byte means no character in the code page (it is shown as U+FFFD).
 std::string FromPlugin(const std::string& bytes, bool& exact);
 std::string FromPlugin(const std::string& bytes);
+// A zip member's name as the host's text: UTF-8 when the archive flags it so
+// or it reads as UTF-8; else, on Windows, in the OEM code page that Windows
+// archivers write such names in (866 on Russian systems). Elsewhere bytes
+// are names as they are.
+std::string FromZipName(const std::string& bytes, bool flaggedUtf8);
 // A name typed by the user as the plug-in spells it; false when the code
 // page cannot spell it.
 bool ToPlugin(const std::string& name, std::string& out);

@@ -4,11 +4,13 @@
 // and folders of books are tested book by book.
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "BookFacts.h"
 #include "Commands.h"
 #include "Encoding.h"
 #include "FileChecks.h"
+#include "Jobs.h"
 #include "Library.h"
 #include "NameList.h"
 #include "Output.h"
@@ -50,30 +52,32 @@ std::string KindProblem(const PluginLoader& plugin, const tEntryFacts& e) {
 // What a book was found to be.
 enum class tVerdict { Whole, Damaged, NotABook };
 
+// A book's test as it is told: the report's lines and what goes to standard
+// error, kept until the books before it are told.
+struct tTested {
+  tVerdict Verdict = tVerdict::Damaged;
+  std::string Out;
+  std::string Failure;
+};
+
 // Tests one book (as the host reads it: book.File); with quiet, says
 // nothing of a whole book or of a file that is no book.
-tVerdict TestBook(const PluginLoader& plugin, const tTell& tell, const tBookPath& path, bool quiet) {
+tTested TestBook(const PluginLoader& plugin, const tBookPath& path, bool quiet) {
   const std::string& book = path.Given;
-  if (std::string why = FileProblem(path.File, false); !why.empty()) {
-    tell.Fail(book + ": " + why);
-    return tVerdict::Damaged;
-  }
-  if (path.ForPlugin.empty()) {
-    tell.Fail(path.Why);
-    return tVerdict::Damaged;
-  }
+  auto failed = [](std::string why, tVerdict verdict = tVerdict::Damaged) { return tTested{verdict, {}, why}; };
+  if (std::string why = FileProblem(path.File, false); !why.empty()) return failed(book + ": " + why);
+  if (path.ForPlugin.empty()) return failed(path.Why);
   // What the plug-in does not recognise is no book, as unzip -t says of a
   // file that is no zip, whatever images it may hold.
   if (const std::string why = NotABook(plugin, path); !why.empty()) {
-    if (!quiet) tell.Fail(book + ": " + why);
-    return tVerdict::NotABook;
+    return failed(quiet ? std::string() : book + ": " + why, tVerdict::NotABook);
   }
   tBookFacts facts;
   switch (ReadBookFacts(plugin, path.ForPlugin, true, facts)) {
     case tFactsRead::Ok: break;
-    case tFactsRead::NoApi: tell.Fail(NeedsBookApi("test")); return tVerdict::Damaged;
-    case tFactsRead::NoMemory: tell.Fail(book + ": not enough memory to read it"); return tVerdict::Damaged;
-    case tFactsRead::CannotRead: tell.Fail(book + ": cannot be read to its end"); return tVerdict::Damaged;
+    case tFactsRead::NoApi: return failed(NeedsBookApi("test"));
+    case tFactsRead::NoMemory: return failed(book + ": not enough memory to read it");
+    case tFactsRead::CannotRead: return failed(book + ": cannot be read to its end");
   }
   std::string out;
   std::size_t damaged = 0;
@@ -101,8 +105,7 @@ tVerdict TestBook(const PluginLoader& plugin, const tTell& tell, const tBookPath
     out += book + ": " + (damaged == 0 ? "whole (" + images + ")" : images) + "\n";
   }
   const tVerdict verdict = damaged == 0 && facts.Ends ? tVerdict::Whole : tVerdict::Damaged;
-  if ((!quiet || verdict != tVerdict::Whole) && !WriteOut(out)) tell.Fail("cannot write the report");
-  return verdict;
+  return {verdict, quiet && verdict == tVerdict::Whole ? std::string() : out, {}};
 }
 
 }  // namespace
@@ -111,21 +114,33 @@ int Test(const PluginLoader& plugin, const tTell& tell, const tTestOptions& o) {
   if (plugin.BookApi == nullptr) return tell.Fail(NeedsBookApi("test"));
   // Declared first, gone last: an interrupt waits until the folder is removed.
   tSignalsHeld held;
-  std::optional<tScratchFolder> scratch;  // where zipped books are read
+  std::vector<tBookSource> books = BooksOf(o.Books);
+  const std::size_t workers = LibraryWorkers();
+  std::vector<std::optional<tScratchFolder>> scratch(workers);  // where each thread reads zipped books
+  std::vector<tTested> tested(books.size());
   std::size_t whole = 0, damaged = 0, notBooks = 0;
-  for (tBookSource& source : BooksOf(o.Books)) {
-    std::string why = source.Problem.empty() ? Fetch(source, scratch) : source.Problem;
-    tVerdict verdict = tVerdict::Damaged;
-    if (!why.empty()) {
+  auto work = [&](std::size_t i, std::size_t worker) {
+    tBookSource& source = books[i];
+    if (std::string why = source.Problem.empty() ? Fetch(source, scratch[worker]) : source.Problem; !why.empty()) {
       // Damage in the zip is damage, not "no book".
-      if (!WriteOut(source.Shown + ": " + why + "\n")) tell.Fail("cannot write the report");
+      tested[i] = {tVerdict::Damaged, source.Shown + ": " + why + "\n", {}};
     } else {
-      verdict = TestBook(plugin, tell, tBookPath(source.Shown, source.File), o.Quiet);
+      tested[i] = TestBook(plugin, tBookPath(source.Shown, source.File), o.Quiet);
     }
-    whole += verdict == tVerdict::Whole;
-    damaged += verdict == tVerdict::Damaged;
-    notBooks += verdict == tVerdict::NotABook;
-  }
+  };
+  bool writable = true;
+  auto then = [&](std::size_t i) {
+    tTested told = std::move(tested[i]);
+    if (!told.Failure.empty()) tell.Fail(told.Failure);
+    writable = told.Out.empty() || WriteOut(told.Out);
+    whole += told.Verdict == tVerdict::Whole;
+    damaged += told.Verdict == tVerdict::Damaged;
+    notBooks += told.Verdict == tVerdict::NotABook;
+    // An interrupt ends the walk after the books under way.
+    return writable && !held.Arrived();
+  };
+  InBookOrder(books.size(), workers, work, then);
+  if (!writable) return tell.Fail("cannot write the report");
   if (o.Quiet) {
     const std::size_t all = whole + damaged + notBooks;
     const std::string summary = std::to_string(all) + (all == 1 ? " book: " : " books: ") + std::to_string(whole) +

@@ -24,8 +24,6 @@
 #include <random>
 #include <thread>
 
-namespace {}  // namespace
-
 bool IsZipFile(const std::string& path) {
   // Read without standing in the way of a rewrite of the file elsewhere.
   const std::string head = ReadHead(path, 4);
@@ -52,13 +50,21 @@ tZipReader::tZipReader(const std::string& path) {
   }
   for (int rc = unzGoToFirstFile(zip_); rc == UNZ_OK; rc = unzGoToNextFile(zip_)) {
     unz_file_info64 info{};
-    char name[4096];
-    if (unzGetCurrentFileInfo64(zip_, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    std::string name;
+    bool read = unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK;
+    if (read) {
+      // Its whole name, bytes after a NUL included: no two members' names may blur into one.
+      name.resize(info.size_filename);
+      read = unzGetCurrentFileInfo64(zip_, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr,
+                                     0) == UNZ_OK;
+    }
+    if (!read) {
       problem_ = "its central directory is damaged";
       return;
     }
     tZipMember m;
-    m.Name = name;
+    // Bit 11: the name is UTF-8.
+    m.Name = FromZipName(name, (info.flag & 0x800) != 0);
     m.Size = info.uncompressed_size;
     m.Folder = !m.Name.empty() && (m.Name.back() == '/' || m.Name.back() == '\\');
     members_.push_back(std::move(m));

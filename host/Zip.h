@@ -11,7 +11,7 @@
 bool IsZipFile(const std::string& path);
 
 struct tZipMember {
-  std::string Name;  // as the archive stores it (UTF-8 where its flag says so)
+  std::string Name;  // as the host shows it (FromZipName)
   std::uint64_t Size = 0;
   bool Folder = false;
   bool IsBook() const;  // named *.fb2

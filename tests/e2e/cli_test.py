@@ -5,6 +5,7 @@ is relative to a scratch folder that is the host's working folder, so the
 same command line serves both."""
 import argparse
 import base64
+import io
 import json
 import os
 import random
@@ -611,6 +612,25 @@ class TarHabits(SampleCopy):
             host("delete", "Книга.fb2", "Карта.png", "café.png")
             self.assertEqual(host("list", "Книга.fb2").stdout.decode().splitlines(),
                              ["cover.png", "chart.png", "rings.png"], case)
+            # Zipped: a book edited in its archive, and a collection zipped on Windows, whose names
+            # are in the OEM code page (866 on Russian systems) without the UTF-8 flag.
+            with open(os.path.join(ROOT, "examples", "sample.fb2"), "rb") as f:
+                sample = f.read()
+            with zipfile.ZipFile(os.path.join(home, "Книга.fb2.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+                z.writestr("Книга.fb2", sample)
+            host("delete", "Книга.fb2.zip", "chart.png")
+            with zipfile.ZipFile(os.path.join(home, "Книга.fb2.zip")) as z:
+                self.assertEqual((z.testzip(), z.read("Книга.fb2").count(b"<binary")), (None, 2), case)
+            buffer = io.BytesIO()
+            with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as z:
+                z.writestr("XXXXX.fb2", sample)
+                z.writestr("Повесть.fb2", sample)
+            oem = "Роман.fb2".encode("cp866")
+            with open(os.path.join(home, "Библиотека.zip"), "wb") as f:
+                f.write(buffer.getvalue().replace(b"XXXXX.fb2", oem))
+            self.assertEqual(host("test", "Библиотека.zip").stdout.decode().splitlines(), [
+                "Библиотека.zip/" + oem.decode("cp866" if locale else "cp437") + ": whole (3 images)",
+                "Библиотека.zip/Повесть.fb2: whole (3 images)"], case)
             subprocess.run(["wineserver", "-k"], env=env, **quiet)
 
 
@@ -957,6 +977,14 @@ class Libraries(SampleCopy):
         self.assertRegex(proc.stdout.decode(), r"^lib/bad\.fb2\.zip: the zipped book is damaged: [^\n]+\n"
                                                r"6 books: 4 whole, 1 damaged, 1 not a book\n$")
         self.assertEqual(proc.stderr, b"")
+        # Books are read on every core and told in the walk's order.
+        os.mkdir(self.path("many"))
+        cut = book[: book.rindex(b"</FictionBook>")]
+        for i in range(40):
+            self.write(os.path.join("many", f"{i:02d}.fb2"), cut if i % 3 == 0 else book)
+        self.assertEqual(self.run_host("test", "many", expect=1).stdout.decode().splitlines(), [
+            f"many/{i:02d}.fb2: " + ("cut short (no </FictionBook>); 3 images" if i % 3 == 0 else "whole (3 images)")
+            for i in range(40)])
 
 
     def test_the_cover_report_tells_each_books_cover_or_what_is_wrong_with_it(self):
@@ -1028,9 +1056,14 @@ class Libraries(SampleCopy):
                 self.assertEqual((z.read(other), other.date_time, other.compress_type, z.comment),
                                  (b"notes " * 100, (1999, 1, 1, 0, 0, 0), zipfile.ZIP_STORED, "Библиотека".encode()))
         for judge in (["unzip", "-tqq"], ["7z", "t"]):
-            if shutil.which(judge[0]):
-                self.assertEqual(subprocess.run(judge + [self.path("book.fbz")], stdout=subprocess.DEVNULL).returncode,
-                                 0, judge)
+            self.assertTrue(shutil.which(judge[0]), f"{judge[0]} judges the archives written")
+            self.assertEqual(subprocess.run(judge + [self.path("book.fbz")], stdout=subprocess.DEVNULL).returncode,
+                             0, judge)
+        # calibre reads the zipped book and shows the cover set in it.
+        self.assertTrue(shutil.which("ebook-meta"), "calibre judges the books written")
+        subprocess.run(["ebook-meta", self.path("book.fbz"), "--get-cover", self.path("shown.png")],
+                       capture_output=True, check=True, timeout=120)
+        self.assertEqual(self.read("shown.png"), self.read("map.png"))
         # Unchanged books leave the archive byte for byte; so do refusals.
         before = self.read("book.fbz")
         self.run_host("set-cover", "book.fbz", "map.png")
