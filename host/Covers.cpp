@@ -91,26 +91,31 @@ int Covers(const PluginLoader& plugin, const tTell& tell, const tCoversOptions& 
   if (plugin.BookApi == nullptr) return tell.Fail(NeedsBookApi("covers"));
   // Declared first, gone last: an interrupt waits until the folder is removed.
   tSignalsHeld held;
-  std::vector<tBookSource> books = BooksOf(o.Books);
+  tLibraryWalk walk(o.Books);
   const std::size_t workers = LibraryWorkers();
   std::vector<std::optional<tScratchFolder>> scratch(workers);  // where each thread reads zipped books
-  std::vector<tCoverLine> lines(books.size());
+  struct tSlot {
+    tBookSource Source;
+    tCoverLine Line;
+  };
+  std::vector<tSlot> slots(2 * workers);
   int status = 0;
   bool writable = true;
-  std::string out = o.Json ? "[" : "";
-  auto work = [&](std::size_t i, std::size_t worker) { lines[i] = CoverOf(plugin, books[i], scratch[worker]); };
-  auto then = [&](std::size_t i) {
-    const tCoverLine line = std::move(lines[i]);
+  bool first = true;
+  auto take = [&](std::size_t s) { return walk.Next(slots[s].Source); };
+  auto work = [&](std::size_t s, std::size_t worker) {
+    slots[s].Line = CoverOf(plugin, slots[s].Source, scratch[worker]);
+  };
+  auto then = [&](std::size_t s) {
+    const tCoverLine& line = slots[s].Line;
     if (line.State == "unreadable") status = 1;
-    if (o.Json) {
-      out += (i == 0 ? "\n" : ",\n") + Json(line);
-    } else {
-      writable = WriteOut(Plain(line));
-    }
+    // JSON as it goes, too: the report of a whole library is never held.
+    writable = WriteOut(o.Json ? (first ? "[\n" : ",\n") + Json(line) : Plain(line));
+    first = false;
     // An interrupt ends the walk after the books under way.
     return writable && !held.Arrived();
   };
-  InBookOrder(books.size(), workers, work, then);
-  if (!writable || (o.Json && !WriteOut(out + "\n]\n"))) return tell.Fail("cannot write the report");
+  InBookOrder(slots.size(), workers, take, work, then);
+  if (!writable || (o.Json && !WriteOut(first ? "[]\n" : "\n]\n"))) return tell.Fail("cannot write the report");
   return status;
 }

@@ -60,7 +60,8 @@ int ExtractCovers(const PluginLoader& plugin, const tTell& tell, const tExtractO
   if (ownPath.size() == 1) return tell.Fail(why);
   std::set<std::string> written;  // the names this run gave
   int status = 0;
-  for (tBookSource& source : BooksOf(paths)) {
+  tLibraryWalk walk(paths);
+  for (tBookSource source; walk.Next(source);) {
     if (held.Arrived()) return 1;
     if (std::string problem = source.Problem.empty() ? Fetch(source, scratch) : source.Problem; !problem.empty()) {
       status = tell.Fail(source.Shown + ": " + problem);

@@ -8,43 +8,60 @@
 #include <thread>
 #include <vector>
 
-void InBookOrder(std::size_t n, std::size_t workers, const std::function<void(std::size_t, std::size_t)>& work,
+void InBookOrder(std::size_t slots, std::size_t workers, const std::function<bool(std::size_t)>& take,
+                 const std::function<void(std::size_t, std::size_t)>& work,
                  const std::function<bool(std::size_t)>& then) {
   auto alone = [&] {
-    for (std::size_t i = 0; i < n; ++i) {
-      work(i, 0);
-      if (!then(i)) return;
+    while (take(0)) {
+      work(0, 0);
+      if (!then(0)) return;
     }
   };
-  workers = std::max<std::size_t>(1, std::min(workers, n));
+  workers = std::clamp<std::size_t>(workers, 1, slots);
   if (workers == 1) return alone();
-  const std::size_t ahead = 2 * workers;
   std::mutex m;
   std::condition_variable changed;
-  std::size_t next = 0;  // the next book to take
-  std::size_t told = 0;  // the books then() has had
-  bool stop = false;     // then() threw: take no more
-  std::vector<char> done(n, 0);
-  std::vector<std::exception_ptr> failed(n);
+  std::size_t taken = 0;                        // the books taken so far
+  std::size_t told = 0;                         // the books then() has had
+  bool end = false;                             // take found no more, or failed
+  bool stop = false;                            // then() asked for no more, or threw
+  std::vector<std::size_t> finished(slots, 0);  // the book (counted from 1) whose work a slot holds, done
+  std::vector<std::exception_ptr> failed(slots);
   auto run = [&](std::size_t worker) {
     for (;;) {
-      std::size_t i;
+      std::size_t i = 0;
+      std::exception_ptr error;
       {
         std::unique_lock lock(m);
-        changed.wait(lock, [&] { return stop || next >= n || next < told + ahead; });
-        if (stop || next >= n) return;
-        i = next++;
+        changed.wait(lock, [&] { return stop || end || taken < told + slots; });
+        if (stop || end) return;
+        i = taken;
+        bool got = true;
+        try {
+          got = take(i % slots);
+        } catch (...) {
+          error = std::current_exception();
+          end = true;
+        }
+        if (!got) {
+          end = true;
+          lock.unlock();
+          changed.notify_all();
+          return;
+        }
+        taken = i + 1;
       }
-      std::exception_ptr error;
-      try {
-        work(i, worker);
-      } catch (...) {
-        error = std::current_exception();
+      if (!error) {
+        try {
+          work(i % slots, worker);
+        } catch (...) {
+          error = std::current_exception();
+        }
       }
       {
         std::lock_guard lock(m);
-        failed[i] = error;
-        done[i] = 1;
+        failed[i % slots] = error;
+        finished[i % slots] = i + 1;
       }
       changed.notify_all();
     }
@@ -58,6 +75,7 @@ void InBookOrder(std::size_t n, std::size_t workers, const std::function<void(st
       break;
     }
   }
+  if (threads.empty()) return alone();
   auto finish = [&] {
     {
       std::lock_guard lock(m);
@@ -67,16 +85,16 @@ void InBookOrder(std::size_t n, std::size_t workers, const std::function<void(st
     for (std::thread& t : threads) t.join();
   };
   try {
-    if (threads.empty()) return alone();
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0;; ++i) {
       std::exception_ptr error;
       {
         std::unique_lock lock(m);
-        changed.wait(lock, [&] { return done[i] != 0; });
-        error = failed[i];
+        changed.wait(lock, [&] { return finished[i % slots] == i + 1 || (end && taken == i); });
+        if (finished[i % slots] != i + 1) break;  // no more books
+        error = failed[i % slots];
       }
       if (error) std::rethrow_exception(error);
-      if (!then(i)) break;
+      if (!then(i % slots)) break;
       {
         std::lock_guard lock(m);
         told = i + 1;

@@ -5,12 +5,17 @@
 #include <cstddef>
 #include <functional>
 
-// Runs work(i, worker) for every i below n on up to `workers` threads (worker
-// is the thread's number, for what each keeps of its own, such as a scratch
-// folder), and then(i) on the calling thread in the order of i, each after its
-// work is done; when then() gives false no more books are taken. At most two books a thread run ahead of then(), so
-// memory does not grow with n. An exception from work is thrown again here, in its book's turn.
-void InBookOrder(std::size_t n, std::size_t workers, const std::function<void(std::size_t, std::size_t)>& work,
+// Takes books one at a time with take(slot), false when there are no more;
+// runs work(slot, worker) for each on up to `workers` threads (worker is the
+// thread's number, for what each keeps of its own, such as a scratch
+// folder); and then(slot) on the calling thread in the order the books were
+// taken, each after its work is done. When then() gives false, no more books
+// are taken. A slot (0 to slots-1) holds one book and what its work found;
+// it is taken again only after then() has had it, so memory does not grow
+// with the number of books. take is never called on two threads at once.
+// An exception from take or work is thrown again here, in its book's turn.
+void InBookOrder(std::size_t slots, std::size_t workers, const std::function<bool(std::size_t)>& take,
+                 const std::function<void(std::size_t, std::size_t)>& work,
                  const std::function<bool(std::size_t)>& then);
 
 // The threads a library's books are read on: the machine's cores, at most 8

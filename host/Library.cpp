@@ -16,7 +16,7 @@ bool LooksLikeABook(const std::string& name) {
   return EndsWithNoCase(name, ".fb2") || EndsWithNoCase(name, ".fbz") || EndsWithNoCase(name, ".zip");
 }
 
-void AddFile(const std::string& path, std::vector<tBookSource>& out) {
+void AddFile(const std::string& path, std::deque<tBookSource>& out) {
   if (!IsZipFile(path)) {
     out.push_back({path, path, {}, 0, false, {}});
     return;
@@ -37,28 +37,6 @@ void AddFile(const std::string& path, std::vector<tBookSource>& out) {
   }
 }
 
-void Walk(const std::string& folder, std::vector<tBookSource>& out) {
-  std::error_code ec;
-  std::vector<std::pair<std::string, bool>> found;  // name, is a folder
-  for (const fs::directory_entry& e : fs::directory_iterator(HostPath(folder), ec)) {
-    std::error_code ec2;
-    // Links are not followed: a walk stays in the tree it was given.
-    if (e.is_symlink(ec2)) continue;
-    const bool dir = e.is_directory(ec2);
-    const std::string name = FromHostPath(e.path().filename());
-    if (dir || (e.is_regular_file(ec2) && LooksLikeABook(name))) found.emplace_back(name, dir);
-  }
-  std::sort(found.begin(), found.end());
-  const std::string base = folder.empty() || folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
-  for (const auto& [name, dir] : found) {
-    if (dir) {
-      Walk(base + name, out);
-    } else {
-      AddFile(base + name, out);
-    }
-  }
-}
-
 }  // namespace
 
 bool IsFolder(const std::string& path) {
@@ -66,17 +44,64 @@ bool IsFolder(const std::string& path) {
   return fs::is_directory(HostPath(path), ec);
 }
 
-std::vector<tBookSource> BooksOf(const std::vector<std::string>& paths) {
-  std::vector<tBookSource> out;
-  for (const std::string& path : paths) {
+void tLibraryWalk::Enter(const std::string& folder, bool given) {
+  tFolder f;
+  f.Base = folder.empty() || folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
+  if (given) f.Given = folder;
+  f.BooksBefore = told_;
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator(HostPath(folder), ec)) {
+    std::error_code ec2;
+    // Links are not followed: a walk stays in the tree it was given.
+    if (e.is_symlink(ec2)) continue;
+    const bool dir = e.is_directory(ec2);
+    const std::string name = FromHostPath(e.path().filename());
+    if (dir || (e.is_regular_file(ec2) && LooksLikeABook(name))) f.Found.emplace_back(name, dir);
+  }
+  std::sort(f.Found.begin(), f.Found.end());
+  folders_.push_back(std::move(f));
+}
+
+bool tLibraryWalk::Next(tBookSource& book) {
+  for (;;) {
+    if (!ready_.empty()) {
+      book = std::move(ready_.front());
+      ready_.pop_front();
+      ++told_;
+      return true;
+    }
+    if (!folders_.empty()) {
+      tFolder& f = folders_.back();
+      if (f.Next == f.Found.size()) {
+        if (!f.Given.empty() && told_ == f.BooksBefore) {
+          ready_.push_back({f.Given, f.Given, {}, 0, false, "it is a folder with no book in it"});
+        }
+        folders_.pop_back();
+        continue;
+      }
+      const auto& [name, dir] = f.Found[f.Next++];
+      const std::string path = f.Base + name;
+      if (dir) {
+        Enter(path, false);
+      } else {
+        AddFile(path, ready_);
+      }
+      continue;
+    }
+    if (path_ == paths_.size()) return false;
+    const std::string& path = paths_[path_++];
     if (IsFolder(path)) {
-      const std::size_t before = out.size();
-      Walk(path, out);
-      if (out.size() == before) out.push_back({path, path, {}, 0, false, "it is a folder with no book in it"});
+      Enter(path, true);
     } else {
-      AddFile(path, out);
+      AddFile(path, ready_);
     }
   }
+}
+
+std::vector<tBookSource> BooksOf(const std::vector<std::string>& paths) {
+  std::vector<tBookSource> out;
+  tLibraryWalk walk(paths);
+  for (tBookSource book; walk.Next(book);) out.push_back(std::move(book));
   return out;
 }
 

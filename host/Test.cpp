@@ -114,23 +114,28 @@ int Test(const PluginLoader& plugin, const tTell& tell, const tTestOptions& o) {
   if (plugin.BookApi == nullptr) return tell.Fail(NeedsBookApi("test"));
   // Declared first, gone last: an interrupt waits until the folder is removed.
   tSignalsHeld held;
-  std::vector<tBookSource> books = BooksOf(o.Books);
+  tLibraryWalk walk(o.Books);
   const std::size_t workers = LibraryWorkers();
   std::vector<std::optional<tScratchFolder>> scratch(workers);  // where each thread reads zipped books
-  std::vector<tTested> tested(books.size());
+  struct tSlot {
+    tBookSource Source;
+    tTested Tested;
+  };
+  std::vector<tSlot> slots(2 * workers);
   std::size_t whole = 0, damaged = 0, notBooks = 0;
-  auto work = [&](std::size_t i, std::size_t worker) {
-    tBookSource& source = books[i];
+  auto take = [&](std::size_t s) { return walk.Next(slots[s].Source); };
+  auto work = [&](std::size_t s, std::size_t worker) {
+    tBookSource& source = slots[s].Source;
     if (std::string why = source.Problem.empty() ? Fetch(source, scratch[worker]) : source.Problem; !why.empty()) {
       // Damage in the zip is damage, not "no book".
-      tested[i] = {tVerdict::Damaged, source.Shown + ": " + why + "\n", {}};
+      slots[s].Tested = {tVerdict::Damaged, source.Shown + ": " + why + "\n", {}};
     } else {
-      tested[i] = TestBook(plugin, tBookPath(source.Shown, source.File), o.Quiet);
+      slots[s].Tested = TestBook(plugin, tBookPath(source.Shown, source.File), o.Quiet);
     }
   };
   bool writable = true;
-  auto then = [&](std::size_t i) {
-    tTested told = std::move(tested[i]);
+  auto then = [&](std::size_t s) {
+    const tTested& told = slots[s].Tested;
     if (!told.Failure.empty()) tell.Fail(told.Failure);
     writable = told.Out.empty() || WriteOut(told.Out);
     whole += told.Verdict == tVerdict::Whole;
@@ -139,7 +144,7 @@ int Test(const PluginLoader& plugin, const tTell& tell, const tTestOptions& o) {
     // An interrupt ends the walk after the books under way.
     return writable && !held.Arrived();
   };
-  InBookOrder(books.size(), workers, work, then);
+  InBookOrder(slots.size(), workers, take, work, then);
   if (!writable) return tell.Fail("cannot write the report");
   if (o.Quiet) {
     const std::size_t all = whole + damaged + notBooks;
