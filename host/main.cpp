@@ -171,6 +171,8 @@ int main(int argc, char** argv) {
   app.add_option("--plugin", pluginPath, "the plug-in to load (default: the one beside this program)");
   app.add_flag("-v,--verbose", tell.Verbose, "add the plug-in's result codes to messages");
   app.require_subcommand(1);
+  // "/w/book.fb2" is a path from the drive's root on Windows too, never an option.
+  app.allow_windows_style_options(false);
   // Global options after the command too: a command passes what it does not know to the program.
   app.fallthrough();
 

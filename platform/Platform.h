@@ -189,6 +189,10 @@ bool IsLeadByte(unsigned char c);
 // when none is asked. Only the test build of the plug-in heeds it
 // (TestSwitch.cpp); the shipped one never asks.
 std::string Base64PathAsked();
+// True in the test build of the plug-in alone (TestSwitch.cpp): there a 32-bit
+// vector decoder stops the program when its stack is not aligned as its
+// vectors need, so that a test can see the realignment work.
+bool StackCheckAsked();
 
 // A number that differs between calls and processes; for names of new files.
 std::uint32_t UniqueNumber();

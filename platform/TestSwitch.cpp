@@ -18,4 +18,12 @@ std::string Base64PathAsked() {
 #endif
 }
 
+bool StackCheckAsked() {
+#ifdef FB2PACK_FAULTS
+  return true;
+#else
+  return false;
+#endif
+}
+
 }  // namespace platform

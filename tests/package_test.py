@@ -52,16 +52,17 @@ class WindowsZip(unittest.TestCase):
     def setUp(self):
         self.zip = zipfile.ZipFile(os.path.join(DIST, f"fb2pack-{VERSION}-windows.zip"))
 
-    def test_holds_both_plugins_the_readme_the_licence_and_the_descriptor(self):
-        self.assertEqual(sorted(self.zip.namelist()),
-                         ["LICENSE.txt", "fb2pack.wcx", "fb2pack.wcx64", "pluginst.inf", "readme.txt"])
+    def test_holds_both_plugins_the_host_the_readme_the_licence_and_the_descriptor(self):
+        self.assertEqual(sorted(self.zip.namelist()), ["LICENSE.txt", "fb2pack.exe", "fb2pack.wcx", "fb2pack.wcx64",
+                                                       "pluginst.inf", "readme.txt"])
         self.assertEqual(pe_machine(self.zip.read("fb2pack.wcx")), 0x14C, "32-bit x86")
+        self.assertEqual(pe_machine(self.zip.read("fb2pack.exe")), 0x14C, "the host that loads fb2pack.wcx")
         self.assertEqual(pe_machine(self.zip.read("fb2pack.wcx64")), 0x8664, "x86-64")
         self.assertIn(VERSION.encode(), self.zip.read("readme.txt"))
         self.assertIn(b"MIT License", self.zip.read("LICENSE.txt"))
 
     def test_dlls_are_stripped(self):
-        for name in ["fb2pack.wcx", "fb2pack.wcx64"]:
+        for name in ["fb2pack.wcx", "fb2pack.wcx64", "fb2pack.exe"]:
             sections = pe_sections(self.zip.read(name))
             self.assertIn(".text", sections, name)
             self.assertEqual([s for s in sections if s.startswith(".debug")], [], name)

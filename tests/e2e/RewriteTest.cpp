@@ -75,7 +75,9 @@ TEST(Rewrite, ASizeBeyondWhatCanBeHandledIsRefusedBeforeTheWork) {
   fs::resize_file(dir.File("huge.bin"), 0x60000000);  // 1.5 GiB: 2 GiB once encoded
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"huge.bin"}), E_NO_MEMORY);
   // Past 4 GiB: measured (and refused as too large) by 32-bit builds too.
-  fs::resize_file(dir.File("huge.bin"), 0x120000000ull);
+  std::error_code ec;
+  fs::resize_file(dir.File("huge.bin"), 0x120000000ull, ec);
+  if (ec) GTEST_SKIP() << "cannot make a file past 4 GiB here: " << ec.message();
   EXPECT_EQ(api::Pack(book, dir.Prefix(), {"huge.bin"}), E_NO_MEMORY);
   EXPECT_EQ(Slurp(book), text);
   EXPECT_EQ(dir.Count(), 2u);
@@ -84,7 +86,8 @@ TEST(Rewrite, ASizeBeyondWhatCanBeHandledIsRefusedBeforeTheWork) {
   // position after its last byte would wrap, so it is refused whole.
   std::string tail = "<binary id=\"a\"";
   Spit(dir.File("wrap.fb2"), kHead);
-  fs::resize_file(dir.File("wrap.fb2"), 0xFFFFFFFFull - tail.size());
+  fs::resize_file(dir.File("wrap.fb2"), 0xFFFFFFFFull - tail.size(), ec);
+  if (ec) GTEST_SKIP() << "cannot make a 4 GiB file here: " << ec.message();
   {
     std::FILE* f = std::fopen(dir.File("wrap.fb2").c_str(), "ab");
     ASSERT_NE(f, nullptr);

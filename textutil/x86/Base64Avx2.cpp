@@ -22,6 +22,7 @@ namespace {
 __attribute__((target("avx2"), flatten)) FB2PACK_ALIGN_STACK std::size_t DecodeAvx2(const unsigned char* in,
                                                                                     std::size_t n, unsigned char* out,
                                                                                     std::size_t& made) {
+  FB2PACK_CHECK_STACK(32);
   const __m256i lowClass =
       _mm256_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A,
                        0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);

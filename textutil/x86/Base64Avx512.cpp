@@ -45,6 +45,7 @@ constexpr tValues kValues = MakeValues();
 
 __attribute__((target("avx512f,avx512bw,avx512vbmi"), flatten)) FB2PACK_ALIGN_STACK std::size_t DecodeAvx512(
     const unsigned char* in, std::size_t n, unsigned char* out, std::size_t& made) {
+  FB2PACK_CHECK_STACK(64);
   const __m512i lookupLow = _mm512_load_si512(kValues.Of);
   const __m512i lookupHigh = _mm512_load_si512(kValues.Of + 64);
   const __m512i pairs = _mm512_set1_epi32(0x01400140);

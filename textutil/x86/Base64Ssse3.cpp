@@ -31,6 +31,7 @@ namespace {
 __attribute__((target("ssse3"), flatten)) FB2PACK_ALIGN_STACK std::size_t DecodeSsse3(const unsigned char* in,
                                                                                       std::size_t n, unsigned char* out,
                                                                                       std::size_t& made) {
+  FB2PACK_CHECK_STACK(16);
   const __m128i lowClass =
       _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A, 0x1B, 0x1B, 0x1B, 0x1A);
   const __m128i highClass =
