@@ -385,8 +385,8 @@ class TarHabits(SampleCopy):
         self.run_host("extract", "book.fb2", "--directory=pics", "chart.png")
         self.assertEqual(sorted(os.listdir(self.path("pics"))), ["chart.png", "cover.png"])
         # A path from the root is a name on Windows too (there from the current drive's root).
-        whole = self.run_host("test", "book.fb2", os.path.abspath(self.path("book.fb2"))).stdout.decode()
-        self.assertEqual(len(whole.splitlines()), 2, whole)
+        rooted = os.path.abspath(self.path("book.fb2"))
+        self.assertIn(rooted + ": whole", self.run_host("test", "book.fb2", rooted).stdout.decode())
         for args in (["extract", "book.fb2", "-Z", "x"], ["frobnicate"], [], ["list"]):
             err = self.run_host(*args, expect=2).stderr.decode()
             self.assertEqual(len(err.splitlines()), 2, args)
