@@ -5,6 +5,7 @@
 #include "format/ElementScan.h"
 #include "format/EntryName.h"
 #include "format/StartTag.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -47,6 +48,8 @@ bool MapBook(tBookRead& book, tBookMap& out, const tEachElement& each) {
   book.Watch(watch);
   tElementScan scan(book);
   tEntryNames names;  // every element is named as the listing names it
+  tEntryNames fullNames(true);
+  const bool spellsAll = platform::FileNamesAreUtf8();
   // The line around an element is looked at while the walk stands near it:
   // the bytes before it as it is found, those after it once its end is.
   std::string before;
@@ -70,7 +73,14 @@ bool MapBook(tBookRead& book, tBookMap& out, const tEachElement& each) {
     const std::string shown = ReportedName(tag.Id, charset);
     if (!shown.empty()) {
       element.Listed = static_cast<std::int64_t>(out.References.Elements.size());
-      out.References.Elements.push_back({names.Take(shown), IdInUtf8(tag.Id, charset)});
+      tBookReferences::tElement listed;
+      listed.Name = names.Take(shown);
+      listed.Id = IdInUtf8(tag.Id, charset);
+      if (!spellsAll) {
+        listed.FullName = fullNames.Take(ReportedName(tag.Id, charset, true));
+        if (listed.FullName == listed.Name) listed.FullName.clear();
+      }
+      out.References.Elements.push_back(std::move(listed));
     }
     out.Elements.push_back(element);
     pending = true;

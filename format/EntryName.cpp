@@ -15,6 +15,13 @@ bool IsUnnameable(char32_t c) {
          c > 0x10FFFF;
 }
 
+// One character in UTF-8; "_" for one that names nothing.
+std::string InUtf8Name(char32_t c) {
+  std::string out;
+  if (IsUnnameable(c) || !EncodeUtf8(std::u32string(1, c), out)) out = "_";
+  return out;
+}
+
 // One character in the system's file-name encoding; "_" when it has none.
 std::string InFileNameEncoding(char32_t c) {
   std::string out;
@@ -101,8 +108,10 @@ std::string DecodeId(const std::string& id, tCharset charset, bool asIs, tPut pu
   return out;
 }
 
-// An id's bytes, read in the book's encoding, in the file-name encoding.
-std::string InFileNames(const std::string& id, tCharset charset) {
+// An id's bytes, read in the book's encoding, in the file-name encoding (or
+// in UTF-8).
+std::string InFileNames(const std::string& id, tCharset charset, bool unicode) {
+  if (unicode) return DecodeId(id, charset, charset == tCharset::Utf8, InUtf8Name);
   return DecodeId(id, charset, charset == tCharset::Utf8 && platform::FileNamesAreUtf8(), InFileNameEncoding);
 }
 
@@ -130,9 +139,10 @@ std::string DoubleQuotedId(const std::string& id) {
   return out;
 }
 
-std::string ReportedName(const std::string& id, tCharset charset) {
-  std::string name = InFileNames(id, charset);
-  if (platform::FileNamesAreUtf8()) {
+std::string ReportedName(const std::string& id, tCharset charset, bool unicode) {
+  const bool utf8 = unicode || platform::FileNamesAreUtf8();
+  std::string name = InFileNames(id, charset, unicode);
+  if (utf8) {
     // C1 controls that stood in the book as UTF-8, as "_" (the others were
     // decoded one by one).
     std::size_t to = 0;
@@ -146,7 +156,7 @@ std::string ReportedName(const std::string& id, tCharset charset) {
   }
   // A device's name cannot name a file: it is shown after a "_".
   if (!name.empty() && platform::IsDeviceName(name)) name.insert(0, 1, '_');
-  name.resize(FitName(name, kMaxReportedName));
+  name.resize(FitName(name, kMaxReportedName, unicode));
   bool dotsOnly = true;
   for (char& c : name) {
     auto b = static_cast<unsigned char>(c);
@@ -164,10 +174,10 @@ std::string ReportedNameOf(std::string_view tagText, tCharset charset) {
   return ReportedName(ReadStartTag(tagText).Id, charset);
 }
 
-std::size_t FitName(const std::string& name, std::size_t max) {
+std::size_t FitName(const std::string& name, std::size_t max, bool unicode) {
   if (name.size() <= max) return name.size();
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(name[i]); };
-  if (platform::FileNamesAreUtf8()) {
+  if (unicode || platform::FileNamesAreUtf8()) {
     // Back to the first byte of the character that would be cut; bytes that
     // are no UTF-8 are cut where they stand.
     std::size_t cut = max;
@@ -182,8 +192,14 @@ std::size_t FitName(const std::string& name, std::size_t max) {
   }
 }
 
+std::string tEntryNames::Key(const std::string& name) const {
+  return unicode_ ? platform::Utf8FileNameKey(name) : platform::FileNameKey(name);
+}
+
+std::size_t tEntryNames::Fit(const std::string& name, std::size_t max) const { return FitName(name, max, unicode_); }
+
 std::string tEntryNames::Take(const std::string& reported) {
-  if (taken_.insert(platform::FileNameKey(reported)).second) return reported;
+  if (taken_.insert(Key(reported)).second) return reported;
   // The extension is what follows the last dot, unless that dot starts the
   // name; one too long to keep beside a number is left in the stem.
   std::size_t dot = reported.rfind('.');
@@ -193,7 +209,7 @@ std::string tEntryNames::Take(const std::string& reported) {
   auto numbered = [&](std::uint32_t n) {
     const std::string number = std::to_string(n);
     const std::size_t tail = number.size() + 3 + extension.size();
-    const std::size_t keep = FitName(stem, kMaxReportedName - tail);
+    const std::size_t keep = Fit(stem, kMaxReportedName - tail);
     std::string name;
     name.reserve(keep + tail);
     name.append(stem, 0, keep).append(" (").append(number).append(")").append(extension);
@@ -204,10 +220,10 @@ std::string tEntryNames::Take(const std::string& reported) {
   // numbered alike (the same "(2)" name: stems cut alike to fit) share one
   // count, so no crafted set of long ids can make it start again either.
   std::uint32_t*& count = countOf_[reported];
-  if (count == nullptr) count = &next_.try_emplace(platform::FileNameKey(numbered(2)), 2).first->second;
+  if (count == nullptr) count = &next_.try_emplace(Key(numbered(2)), 2).first->second;
   for (std::uint32_t& n = *count;; ++n) {
     std::string name = numbered(n);
-    if (taken_.insert(platform::FileNameKey(name)).second) {
+    if (taken_.insert(Key(name)).second) {
       ++n;
       return name;
     }

@@ -22,7 +22,10 @@ inline constexpr std::size_t kMaxReportedName = 259;
 // destination folder; a device's name (Windows) gets a "_" before it; cut to
 // at most 259 bytes, never inside a character. Bytes that mean no character in the book's encoding
 // stay as they are. Empty when the id is.
-std::string ReportedName(const std::string& id, tCharset charset);
+// With unicode, the same in UTF-8 whatever the system: the name a system
+// whose file names can hold every character would show (the command-line
+// host's, which writes names in UTF-16 on Windows).
+std::string ReportedName(const std::string& id, tCharset charset, bool unicode = false);
 
 // The same for the bytes of a start tag from "<binary" up to (not including)
 // its closing ">".
@@ -42,9 +45,15 @@ std::string IdInUtf8(const std::string& id, tCharset charset);
 // extraction, deletion and replacement all name elements through this.
 class tEntryNames {
  public:
+  // unicode: the names are UTF-8 (ReportedName's unicode form), compared as
+  // the file system compares such names.
+  explicit tEntryNames(bool unicode = false) : unicode_(unicode) {}
   std::string Take(const std::string& reported);
 
  private:
+  std::string Key(const std::string& name) const;
+  std::size_t Fit(const std::string& name, std::size_t max) const;
+  bool unicode_;
   std::unordered_set<std::string> taken_;                    // keys of the names given
   std::unordered_map<std::string, std::uint32_t> next_;      // the next number to try, by the "(2)" name's key
   std::unordered_map<std::string, std::uint32_t*> countOf_;  // that number, by the name numbered
@@ -53,7 +62,7 @@ class tEntryNames {
 // How many bytes of name fit in max without cutting a character of the
 // system's file-name encoding (UTF-8, or the ANSI code page's double-byte
 // characters).
-std::size_t FitName(const std::string& name, std::size_t max);
+std::size_t FitName(const std::string& name, std::size_t max, bool unicode = false);
 
 // The id an added file's name is written as, a valid XML ID: ASCII letters,
 // digits, ".", "-" and "_" as they are, the letters (and combining marks) of

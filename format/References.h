@@ -131,6 +131,10 @@ struct tBookReferences {
   struct tElement {
     std::string Name;  // as the listing names it
     std::string Id;    // as IdInUtf8 gives it
+    // Where the system's code page cannot spell the name: the name in UTF-8,
+    // every character kept, unique among these as the listing's are among
+    // its names (ReportedName's unicode form). Empty where it is Name.
+    std::string FullName;
     // A reference shows the first element of an id: only that one is the
     // cover, the source book's cover, or an image the text shows.
     bool Shown = false;

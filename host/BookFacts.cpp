@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "Encoding.h"
 #include "ImageCheck.h"
 #include "NameList.h"
 
@@ -42,6 +43,7 @@ void TakeFacts(const tFb2Api& api, tFb2Book* book, const tChecks* checks, tBookF
     tEntryFacts f;
     f.Name = e.Name;
     f.Id = e.Id;
+    f.FullName = e.FullName ? e.FullName : "";
     f.Shown = e.Shown != 0;
     f.Cover = e.Cover != 0;
     f.SourceCover = e.SourceCover != 0;
@@ -111,3 +113,5 @@ tImageKind SniffImage(const PluginLoader& plugin, std::string_view head) {
   }
   return {label, type};
 }
+
+std::string ShownName(const tEntryFacts& e) { return e.FullName.empty() ? FromPlugin(e.Name) : e.FullName; }

@@ -16,6 +16,9 @@
 struct tEntryFacts {
   std::string Name;  // as the plug-in names it
   std::string Id;    // UTF-8
+  // The name with every character, UTF-8, where the code page cannot spell
+  // Name; else empty (ShownName gives the one to show).
+  std::string FullName;
   bool Shown = false, Cover = false, SourceCover = false, Referenced = false;
   // Read whole only:
   std::string ContentType;
@@ -33,6 +36,9 @@ struct tBookFacts {
   bool HasCover = false;
   std::string Cover;
 };
+
+// The entry's name as the host shows and writes it (UTF-8, every character).
+std::string ShownName(const tEntryFacts& e);
 
 enum class tFactsRead { Ok, NoApi, CannotRead, NoMemory };
 

@@ -59,7 +59,7 @@ int Delete(const PluginLoader& plugin, const tTell& tell, const tDeleteOptions& 
   }
   for (const tEntryFacts& e : book.Facts.Entries) {
     if (chosen.count(e.Name) != 0 && shown.count(e.Id) != 0 && left.count(e.Id) == 0) {
-      tell.Warn(o.Book + ": " + FromPlugin(e.Name) + " is still shown in the text (href=\"#" + e.Id +
+      tell.Warn(o.Book + ": " + ShownName(e) + " is still shown in the text (href=\"#" + e.Id +
                 "\"); readers will show a missing picture there");
     }
   }

@@ -77,9 +77,8 @@ int AddFailed(const PluginLoader& plugin, const tTell& tell, const std::string& 
   return RewriteFailed(plugin, tell, book, rc, added);
 }
 
-int ExtractFailed(const tTell& tell, const std::string& book, const std::string& name, const std::string& dest,
+int ExtractFailed(const tTell& tell, const std::string& book, const std::string& shown, const std::string& dest,
                   int rc) {
-  const std::string shown = FromPlugin(name);
   if (rc == E_BAD_ARCHIVE) {
     return tell.Fail(book + ": " + shown + ": the book ends inside this entry (it was cut short); what could be read" +
                          " was written to " + dest,
@@ -96,7 +95,7 @@ int ExtractFailed(const tTell& tell, const std::string& book, const std::string&
 #ifdef _WIN32
   if (HostPath(dest).wstring().size() > 259) why = "the path is longer than Windows allows (259)";
 #else
-  if (name.size() > 255) why = "the name is longer than the file system allows (255 bytes)";
+  if (shown.size() > 255) why = "the name is longer than the file system allows (255 bytes)";
 #endif
   std::error_code ec;
   const fs::file_status there = fs::symlink_status(HostPath(dest), ec);

@@ -16,8 +16,10 @@ int RewriteFailed(const PluginLoader& plugin, const tTell& tell, const std::stri
 // Says why adding files failed: a file's own trouble when the host sees one.
 int AddFailed(const PluginLoader& plugin, const tTell& tell, const std::string& book,
               const std::vector<std::string>& files, int rc);
-// Says why an entry could not be extracted to dest.
-int ExtractFailed(const tTell& tell, const std::string& book, const std::string& name, const std::string& dest, int rc);
+// Says why an entry (shown: its name as the host shows it) could not be
+// extracted to dest.
+int ExtractFailed(const tTell& tell, const std::string& book, const std::string& shown, const std::string& dest,
+                  int rc);
 
 // Says why a book could not be opened; gives 1.
 int OpenFailed(const tTell& tell, const std::string& shown, const std::string& file, int rc);

@@ -79,6 +79,12 @@ std::string PluginPath(const std::string& path, std::string& why) {
     std::string spelt;
     if (!Ansi(part, spelt)) {
       const std::wstring upTo = full.substr(0, end);
+      // What is not there has no short name either: told as missing.
+      if (GetFileAttributesW(upTo.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        why = path + ": " +
+              (end == full.size() ? std::string("no such file") : "the folder " + Utf8(part) + " does not exist");
+        return {};
+      }
       DWORD m = GetShortPathNameW(upTo.c_str(), nullptr, 0);
       std::wstring shortPath(m, L'\0');
       m = m ? GetShortPathNameW(upTo.c_str(), shortPath.data(), m) : 0;
@@ -104,6 +110,8 @@ std::string FromPlugin(const std::string& bytes, bool& exact) {
   exact = true;
   return Utf8(Wide(bytes, CP_ACP, &exact));
 }
+
+bool CodePageSpellsAll() { return GetACP() == CP_UTF8; }
 
 std::string FromZipName(const std::string& bytes, bool flaggedUtf8) {
   return flaggedUtf8 || IsUtf8(bytes) ? bytes : Utf8(Wide(bytes, CP_OEMCP));
@@ -136,6 +144,8 @@ std::string FromPlugin(const std::string& bytes, bool& exact) {
   exact = IsUtf8(bytes);
   return bytes;
 }
+
+bool CodePageSpellsAll() { return true; }
 
 std::string FromZipName(const std::string& bytes, bool) { return bytes; }
 

@@ -36,6 +36,9 @@ std::string FromPlugin(const std::string& bytes);
 // archivers write such names in (866 on Russian systems). Elsewhere bytes
 // are names as they are.
 std::string FromZipName(const std::string& bytes, bool flaggedUtf8);
+// True when the plug-in's names can hold every character (on Windows: the
+// ANSI code page is UTF-8).
+bool CodePageSpellsAll();
 // A name typed by the user as the plug-in spells it; false when the code
 // page cannot spell it.
 bool ToPlugin(const std::string& name, std::string& out);

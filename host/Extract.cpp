@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
 #include <set>
 
+#include "BookFacts.h"
 #include "Commands.h"
 #include "Encoding.h"
 #include "FileChecks.h"
@@ -15,6 +18,7 @@
 #include "Select.h"
 #include "Signals.h"
 #include "Walk.h"
+#include "platform/TempNames.h"
 
 namespace fs = std::filesystem;
 
@@ -91,6 +95,19 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
   if (pluginDir.empty()) return tell.Fail(why);
   if (pluginDir.empty() || !IsPathSeparator(pluginDir.back())) pluginDir += kPathSeparator;
   std::vector<char> destPath = CString(pluginDir);
+  // Names the code page cannot spell are written in full: through the
+  // plug-in under a name it can, then renamed (the host's file calls take
+  // every character).
+  std::map<std::string, std::string> fullNames;  // by the plug-in's name
+  if (!o.ToStdout && plugin.BookApi != nullptr && !CodePageSpellsAll() && !book.ForPlugin.empty()) {
+    tBookFacts facts;
+    if (ReadBookFacts(plugin, book.ForPlugin, false, facts) == tFactsRead::Ok) {
+      for (const tEntryFacts& e : facts.Entries) {
+        if (!e.FullName.empty()) fullNames.emplace(e.Name, e.FullName);
+      }
+    }
+  }
+  std::mt19937 gen(std::random_device{}());
   tProgress progress;
   long done = 0;
   bool any = false;
@@ -112,20 +129,30 @@ int Extract(const PluginLoader& plugin, const tTell& tell, const tExtractOptions
       }
       std::error_code ec;
       fs::remove(HostPath(file), ec);
-      return rc == 0 ? 0 : ExtractFailed(tell, o.Book, name, "standard output", rc);
+      return rc == 0 ? 0 : ExtractFailed(tell, o.Book, FromPlugin(name), "standard output", rc);
     }
     std::error_code ec;
-    const std::string dest = dir + FromPlugin(name);
+    const auto full = fullNames.find(name);
+    const std::string shown = full != fullNames.end() ? full->second : FromPlugin(name);
+    const std::string dest = dir + shown;
     if (o.KeepOld && fs::exists(fs::symlink_status(HostPath(dest), ec))) {
       tell.Warn(dest + ": exists; left as it is");
       plugin.ProcessFile(h, PK_SKIP, nullptr, nullptr);
       return 0;
     }
-    std::vector<char> destName = CString(name);
-    const int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
-    progress.Step("extracted", ++done, FromPlugin(name));
+    const std::string through = full != fullNames.end() ? platform::TempName(".fb2pack-", gen()) : name;
+    std::vector<char> destName = CString(through);
+    int rc = plugin.ProcessFile(h, PK_EXTRACT, destPath.data(), destName.data());
+    progress.Step("extracted", ++done, shown);
+    if (through != name) {
+      // What a damaged entry gave is kept, as it is under its own name.
+      const bool written = rc == 0 || rc == E_BAD_ARCHIVE || rc == E_BAD_DATA;
+      if (written) fs::rename(HostPath(dir + through), HostPath(dest), ec);
+      if (written && ec) rc = E_ECREATE;
+      fs::remove(HostPath(dir + through), ec);
+    }
     if (rc == 0) return 0;
-    ExtractFailed(tell, o.Book, name, dest, rc);
+    ExtractFailed(tell, o.Book, shown, dest, rc);
     return rc == E_EWRITE && DiskFull(dir) ? kStopWalk : 1;
   };
   int status = Walk(plugin, tell, book, [&](const std::string& name, ArchiveHandle h) {

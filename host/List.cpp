@@ -67,7 +67,7 @@ tOutcome ListFacts(const PluginLoader& plugin, const tTell& tell, const tListOpt
   for (const tEntryFacts& e : facts.Entries) {
     tListed entry;
     entry.Name = e.Name;
-    entry.Shown = FromPlugin(e.Name, entry.Exact);
+    entry.Shown = e.FullName.empty() ? FromPlugin(e.Name, entry.Exact) : e.FullName;
     entry.Cover = e.Cover;
     entry.SourceCover = e.SourceCover;
     entry.Referenced = e.Referenced;
@@ -78,7 +78,7 @@ tOutcome ListFacts(const PluginLoader& plugin, const tTell& tell, const tListOpt
       // As extracting it would end.
       const int rc = (e.Damage & FB2API_CUT) ? E_BAD_ARCHIVE : e.Damage ? E_BAD_DATA : 0;
       entry.Damage = rc == E_BAD_ARCHIVE ? "cut" : rc == E_BAD_DATA ? "damaged" : "";
-      if (rc != 0) status = ExtractFailed(tell, o.Book, e.Name, "the listing", rc);
+      if (rc != 0) status = ExtractFailed(tell, o.Book, entry.Shown, "the listing", rc);
     }
     entries.push_back(std::move(entry));
   }

@@ -20,7 +20,7 @@ class tIds {
       if (!book_.ForPlugin.empty()) ReadBookFacts(plugin_, book_.ForPlugin, false, read_);
       known_ = &read_;
     }
-    return EntryById(*known_, id);
+    return EntryByFullName(*known_, id);
   }
 
  private:
@@ -63,17 +63,24 @@ int Select(const PluginLoader& plugin, const tTell& tell, const tBookPath& book,
     }
     std::string spelt;
     if (!any) {
-      // A name the code page cannot spell is listed with "_" in its place.
+      // Without the further export a name the code page cannot spell is
+      // found nowhere: the listing shows "_" in its place. With it, every
+      // name was looked for in full.
+      const bool unspelt = plugin.BookApi == nullptr && !ToPlugin(p, spelt);
       status = tell.Fail(book.Given + ": no entry named " + p + nothingDone +
-                         (ToPlugin(p, spelt) ? ""
-                                             : " (the system's code page cannot spell this name: such names "
-                                               "are listed with _ for each character it lacks)"));
+                         (unspelt ? " (the system's code page cannot spell this name: such names are listed with _ "
+                                    "for each character it lacks)"
+                                  : ""));
     }
   }
   return status;
 }
 
-std::string EntryById(const tBookFacts& facts, const std::string& typed) {
+std::string EntryByFullName(const tBookFacts& facts, const std::string& typed) {
+  // Its name in full first: one that the code page cannot spell.
+  for (const tEntryFacts& e : facts.Entries) {
+    if (!e.FullName.empty() && e.FullName == typed) return e.Name;
+  }
   for (const tEntryFacts& e : facts.Entries) {
     if (e.Id == typed) return e.Name;
   }

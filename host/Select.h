@@ -25,6 +25,7 @@ int Select(const PluginLoader& plugin, const tTell& tell, const tBookPath& book,
            const std::vector<std::string>& patterns, const std::string& nothingDone, std::set<std::string>& chosen,
            const tBookFacts* known = nullptr);
 
-// The entry (as the plug-in names it) listed under a name the user typed, or
-// whose id it is (for a name the code page cannot spell); empty when none.
-std::string EntryById(const tBookFacts& facts, const std::string& typed);
+// The entry (as the plug-in names it) whose name in full, or else whose id,
+// is what the user typed (a name the code page cannot spell); empty when
+// none.
+std::string EntryByFullName(const tBookFacts& facts, const std::string& typed);

@@ -30,10 +30,10 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   // does not list or by a path with a folder in it.
   std::string entry;  // as the plug-in names it
   for (const tEntryFacts& e : book.Facts.Entries) {
-    if (entry.empty() && FromPlugin(e.Name) == o.What) entry = e.Name;
+    if (entry.empty() && (FromPlugin(e.Name) == o.What || e.FullName == o.What)) entry = e.Name;
   }
   // A name the listing shows otherwise is found through the book's ids.
-  if (entry.empty()) entry = EntryById(book.Facts, o.What);
+  if (entry.empty()) entry = EntryByFullName(book.Facts, o.What);
   const bool isEntry = SplitPath(o.What).first.empty() && !entry.empty();
   std::error_code ec;
   if (!isEntry && !fs::is_regular_file(HostPath(o.What), ec)) {
@@ -47,7 +47,7 @@ int SetCover(const PluginLoader& plugin, const tTell& tell, const tCoverOptions&
   const std::string filePath = isEntry ? std::string() : PluginPath(o.What, why);
   if (!isEntry && filePath.empty()) return tell.Fail(why);
   const tFb2CoverOutcome out = book.SetCover(filePath, entry);
-  const std::string name = FromPlugin(out.Name ? out.Name : "");
+  const std::string name = out.FullName ? out.FullName : FromPlugin(out.Name ? out.Name : "");
   const std::string id = out.Id ? out.Id : "";
   const std::string oldCover = out.OldCover ? out.OldCover : "";
   const std::string unchanged = "; the book is unchanged";

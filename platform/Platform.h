@@ -174,6 +174,8 @@ bool LongFileName(const std::string& path, std::u32string& name);
 // file names) and without trailing dots and spaces, which Windows drops; the
 // name itself elsewhere. Two names with one key name one file.
 std::string FileNameKey(const std::string& name);
+// The same for a UTF-8 name (one the system's code page may not spell).
+std::string Utf8FileNameKey(const std::string& name);
 // True when a file of this name cannot be made in a folder because it names
 // a device (Windows: CON, PRN, AUX, NUL, COM1-9 and LPT1-9, with any
 // extension, in any case); never elsewhere.

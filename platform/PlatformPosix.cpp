@@ -482,6 +482,8 @@ std::string UnicodeToAnsi(char32_t) { return {}; }
 bool LongFileName(const std::string&, std::u32string&) { return false; }
 
 std::string FileNameKey(const std::string& name) { return name; }
+
+std::string Utf8FileNameKey(const std::string& name) { return name; }
 bool IsDeviceName(const std::string&) { return false; }
 
 void LowerCase(char* text, std::size_t n) {

@@ -438,11 +438,11 @@ namespace {
 // A file name as Windows compares it: in UTF-16, trailing dots and spaces
 // dropped, upper-cased one unit at a time without regard to language (the
 // ordinal ignore-case comparison of the file system).
-std::wstring ComparedForm(const std::string& name) {
+std::wstring ComparedForm(const std::string& name, UINT codePage = CP_ACP) {
   std::wstring wide;
-  if (int n = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0); n > 0) {
+  if (int n = MultiByteToWideChar(codePage, 0, name.data(), static_cast<int>(name.size()), nullptr, 0); n > 0) {
     wide.resize(static_cast<std::size_t>(n));
-    MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), n);
+    MultiByteToWideChar(codePage, 0, name.data(), static_cast<int>(name.size()), wide.data(), n);
   }
   while (!wide.empty() && (wide.back() == L'.' || wide.back() == L' ')) wide.pop_back();
   if (!wide.empty()) {
@@ -456,6 +456,11 @@ std::wstring ComparedForm(const std::string& name) {
 
 std::string FileNameKey(const std::string& name) {
   const std::wstring wide = ComparedForm(name);
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+
+std::string Utf8FileNameKey(const std::string& name) {
+  const std::wstring wide = ComparedForm(name, CP_UTF8);
   return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 

@@ -103,6 +103,7 @@ int FB2API_CALL Entry(const tFb2Book* book, size_t i, tFb2Entry* entry) {
   *entry = {};
   entry->Name = e.Name.c_str();
   entry->Id = e.Id.c_str();
+  entry->FullName = e.FullName.empty() ? nullptr : e.FullName.c_str();
   entry->Shown = e.Shown;
   entry->Cover = e.Cover;
   entry->SourceCover = e.SourceCover;
@@ -150,6 +151,7 @@ void FB2API_CALL SetCover(tFb2Book* book, const char* file, const char* entry, t
   if (outcome->Code != out.Code) return;  // it threw
   outcome->Result = static_cast<int>(out.Result);
   outcome->Name = out.Name.c_str();
+  outcome->FullName = out.FullName.empty() ? nullptr : out.FullName.c_str();
   outcome->Id = out.Id.c_str();
   outcome->Added = out.Added;
   outcome->Replaced = out.Replaced;

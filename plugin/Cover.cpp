@@ -4,6 +4,7 @@
 #include "format/EntryName.h"
 #include "format/References.h"
 #include "format/StartTag.h"
+#include "platform/Platform.h"
 #include "plugin/Add.h"
 #include "plugin/public/NameList.h"
 #include "plugin/public/iwcxhead.h"
@@ -83,17 +84,21 @@ tCoverOutcome SetCover(tHeldBook& book, const std::string& file, const std::stri
     if (!listed.Shown) {
       out.Result = tCoverResult::Shadowed;
       out.Name = listed.Name;
+      out.FullName = listed.FullName;
       out.Id = listed.Id;
       return out;
     }
     id = ReadStartTag(TagOf(book, *it)).Id;
     if (r.ShortRead) return failed(E_EREAD);
     out.Name = listed.Name;
+    out.FullName = listed.FullName;
   } else if (file.empty()) {
     out.Result = tCoverResult::NoEntry;
     return out;
   } else {
     out.Name = ReportedName(id, charset);
+    if (!platform::FileNamesAreUtf8()) out.FullName = ReportedName(id, charset, true);
+    if (out.FullName == out.Name) out.FullName.clear();
     const std::string decoded = IdInUtf8(id, charset);
     for (const tBookReferences::tElement& e : refs.Elements) {
       if (e.Id == decoded) {

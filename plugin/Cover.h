@@ -21,6 +21,7 @@ struct tCoverOutcome {
   tCoverResult Result = tCoverResult::Failed;
   int Code = 0;
   std::string Name;                      // the entry made the cover, as the listing names it
+  std::string FullName;                  // and with every character, where the code page lacks some; else empty
   std::string Id;                        // its id, in UTF-8
   bool Added = false, Replaced = false;  // the file given was added, or replaced an entry of its name
   bool HadCover = false;                 // the book named a cover before: OldCover

@@ -46,8 +46,12 @@ enum {
 };
 
 typedef struct {
-  const char* Name;       /* as the listing names it (the code page's bytes on Windows) */
-  const char* Id;         /* UTF-8 */
+  const char* Name; /* as the listing names it (the code page's bytes on Windows) */
+  const char* Id;   /* UTF-8 */
+  /* Where the code page cannot spell the name (Name then has "_" in place of
+     what it lacks): the name in UTF-8 with every character, unique among
+     these; null where Name says it all. */
+  const char* FullName;
   int Shown;              /* the first element of its id: the one a reference shows */
   int Cover, SourceCover; /* the image the title's, or the source book's, cover page shows */
   int Referenced;         /* the text shows it */
@@ -84,10 +88,11 @@ enum {
 typedef struct {
   int Result;
   int Code;
-  const char* Name;    /* the entry made the cover, as the listing names it */
-  const char* Id;      /* its id, UTF-8 */
-  int Added, Replaced; /* the file given was added, or replaced an entry of its name */
-  int HadCover;        /* the book named a cover before: OldCover */
+  const char* Name;     /* the entry made the cover, as the listing names it */
+  const char* FullName; /* and with every character, as tFb2Entry's; null where Name says it all */
+  const char* Id;       /* its id, UTF-8 */
+  int Added, Replaced;  /* the file given was added, or replaced an entry of its name */
+  int HadCover;         /* the book named a cover before: OldCover */
   const char* OldCover;
   int NewCoverPage; /* a cover page was written into title-info */
 } tFb2CoverOutcome;
