@@ -415,6 +415,10 @@ bool FB2PACK_SEAM(PlaceOver)(NewFile& file, const std::string& target, FileHandl
       return false;
     }
   }
+  // Once renamed, the new file is the book a waiting rewrite opens next; held
+  // as a book until closed here, it cannot be taken while this side still
+  // holds it, which would make that rewrite's own replacement fail.
+  (void)TryRewriteLock(Fd(file.Handle));
   bool ok = ::rename(file.Name.c_str(), target.c_str()) == 0;
   if (fd >= 0) ::close(fd);
   if (held != InvalidHandle) ::flock(Fd(held), LOCK_UN);
