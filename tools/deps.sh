@@ -9,10 +9,11 @@
 #
 # 32-bit Wine (and with it the i386 architecture) is asked for only where
 # this machine executes 32-bit code (tools/can-run-32bit; FB2PACK_RUN_32BIT
-# forces the answer). A package index that fails to download is retried and
-# then let be: only a failed install is fatal. When 32-bit Wine alone cannot
-# be installed, the rest is, and tools/test-all runs the 32-bit Windows tests
-# with Wine from an i386 userland instead (tools/wine32-userland).
+# forces the answer); elsewhere, the full-system emulator that runs it. A
+# package index that fails to download is retried and then let be: only a
+# failed install is fatal. When 32-bit Wine alone cannot be installed, the
+# rest is, and tools/test-all runs the 32-bit Windows tests with Wine from an
+# i386 userland instead (tools/wine32-userland).
 set -eu
 tools=$(cd "$(dirname "$0")" && pwd)
 
@@ -34,11 +35,17 @@ case "${1:-}" in
   *) echo "usage: $0 [--native|--bench|--package]" >&2; exit 2 ;;
 esac
 wine32=""
-if [ -z "${1:-}" ] && "$tools/can-run-32bit" >/dev/null; then
-  # debootstrap makes an i386 userland with Wine where wine32:i386 cannot be
-  # installed (tools/wine32-userland).
-  wine32="wine32:i386"
-  want="$want debootstrap"
+if [ -z "${1:-}" ]; then
+  if "$tools/can-run-32bit" >/dev/null; then
+    # debootstrap makes an i386 userland with Wine where wine32:i386 cannot
+    # be installed (tools/wine32-userland).
+    wine32="wine32:i386"
+    want="$want debootstrap"
+  else
+    # Where the kernel refuses 32-bit code, 32-bit Wine runs in a full-system
+    # emulator (tools/wine32-vm).
+    want="$want qemu-system-x86"
+  fi
 fi
 
 missing=""

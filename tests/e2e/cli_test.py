@@ -60,6 +60,32 @@ def is_wine_args():
     return False
 
 
+QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def start_prefix(test, env):
+    """Starts Wine in env's WINEPREFIX, a prefix of a test's own: where the
+    file system allows, the run's prefix linked file by file (a new prefix
+    takes many seconds to make, and a copy more than a gigabyte), with copies
+    of the registry files, the only ones Wine writes; else made anew. Wine's
+    background processes start with the first program: not one whose output
+    is read. Its server is stopped when the test ends."""
+    made = os.environ.get("WINEPREFIX", "")
+    if os.path.isfile(os.path.join(made, "system.reg")) and not os.environ.get("FB2PACK_EMULATED_WINE"):
+        def link(source, target):
+            if source.endswith(".reg"):
+                shutil.copy2(source, target)
+            else:
+                os.link(source, target)
+        try:
+            shutil.copytree(made, env["WINEPREFIX"], symlinks=True, copy_function=link)
+        except (OSError, shutil.Error):
+            shutil.rmtree(env["WINEPREFIX"], ignore_errors=True)
+    test.addCleanup(subprocess.run, ["wineserver", "-k"], env=env, **QUIET)
+    subprocess.run(["wineserver", "-p"], env=env, **QUIET)
+    subprocess.run(runner() + ["wineboot"], env=env, timeout=300, **QUIET)
+
+
 def make_book(entries, eol="\r\n", namespaces=True):
     """entries: list of (id, bytes, width, indent)."""
     before = eol.join(["<body><section>"] + [f"<p>{CYRILLIC * 3}</p>" for _ in range(4)] + ["</section></body>", ""])
@@ -322,13 +348,10 @@ class NamesAndTypes(HostCase):
                               capture_output=True)
         if made.returncode not in (0, 1) or not os.path.isdir(os.path.join(locales, "ru_RU.CP1251")):
             self.skipTest("no ru_RU.CP1251 locale can be made here")
-        # A prefix of its own: one started in another locale would be set up anew.
+        # A prefix of its own, whose server runs in this locale.
         env = dict(os.environ, LOCPATH=locales, LANG="ru_RU.CP1251", LC_ALL="ru_RU.CP1251",
                    WINEPREFIX=self.path("prefix"))
-        # Wine's background processes start with the first program: not one whose output is read.
-        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-p"], env=env, **quiet)
-        subprocess.run(shlex.split(ARGS.runner) + ["wineboot"], env=env, timeout=300, **quiet)
+        start_prefix(self, env)
         name = self.NAME.encode("cp1251")
         with open(os.path.join(self.dir.encode(), name), "wb") as f:
             f.write(self.PNG)
@@ -350,7 +373,6 @@ class NamesAndTypes(HostCase):
             # The text still shows the image deleted: said in words the console can read.
             err = host(b"delete", b"b.fb2", "рыба.png".encode("cp1251"), stream="stderr").decode()
             self.assertIn('рыба.png is still shown in the text (href="#рыба.png")', err, encoding)
-        subprocess.run(["wineserver", "-k"], env=env, **quiet)
 
 
 class GeneratedBooks(HostCase):
@@ -579,7 +601,6 @@ class TarHabits(SampleCopy):
         os.mkdir(locales)
         subprocess.run(["localedef", "-i", "ru_RU", "-f", "UTF-8", os.path.join(locales, "ru_RU.UTF-8")],
                        capture_output=True)
-        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wine = shlex.split(ARGS.runner)
         for case, locale in (("1252", None), ("1251", "ru_RU.UTF-8")):
             if locale and not os.path.isdir(os.path.join(locales, locale)):
@@ -589,12 +610,11 @@ class TarHabits(SampleCopy):
                 env.update(LOCPATH=locales, LANG=locale, LC_ALL=locale)
             home = self.path("Иван " + case)
             os.makedirs(os.path.join(home, "Temp"))
-            subprocess.run(["wineserver", "-p"], env=env, **quiet)
-            subprocess.run(wine + ["wineboot"], env=env, timeout=300, **quiet)
+            start_prefix(self, env)
             for variable in ("TMP", "TEMP"):  # Windows looks at TMP first
                 subprocess.run(wine + ["reg", "add", "HKCU\\Environment", "/v", variable, "/d",
                                        "Z:" + os.path.join(home, "Temp").replace("/", "\\"), "/f"],
-                               env=env, timeout=120, **quiet)
+                               env=env, timeout=120, **QUIET)
             shutil.copy(os.path.join(ROOT, "examples", "sample.fb2"), os.path.join(home, "Книга.fb2"))
             for name in ("Карта.png", "café.png"):
                 with open(os.path.join(home, name), "wb") as f:
@@ -641,7 +661,6 @@ class TarHabits(SampleCopy):
             self.assertEqual(host("test", "Библиотека.zip").stdout.decode().splitlines(), [
                 "Библиотека.zip/" + oem.decode("cp866" if locale else "cp437") + ": whole (3 images)",
                 "Библиотека.zip/Повесть.fb2: whole (3 images)"], case)
-            subprocess.run(["wineserver", "-k"], env=env, **quiet)
 
 
 class EditsKeepReferences(HostCase):
