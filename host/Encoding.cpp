@@ -52,6 +52,28 @@ bool Ansi(const std::wstring& w, std::string& out) {
   return !lossy;
 }
 
+// True when the shortened path leads to the file or folder the long one
+// does, and back: opened, it is the same one (one volume, one index), and
+// its long name is this one. The plug-in both opens it and asks its long name.
+bool LeadsBothWays(const std::wstring& wide, const std::string& ansi) {
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE a = CreateFileW(wide.c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE b = CreateFileA(ansi.c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  const bool same = a != INVALID_HANDLE_VALUE && b != INVALID_HANDLE_VALUE && GetFileInformationByHandle(a, &ia) &&
+                    GetFileInformationByHandle(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+                    ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+  if (a != INVALID_HANDLE_VALUE) CloseHandle(a);
+  if (b != INVALID_HANDLE_VALUE) CloseHandle(b);
+  if (!same) return false;
+  const std::wstring shortened = Wide(ansi, CP_ACP);
+  std::wstring back(32768, L'\0');
+  const DWORD n = GetLongPathNameW(shortened.c_str(), back.data(), static_cast<DWORD>(back.size()));
+  return n > 0 && n < back.size() &&
+         CompareStringOrdinal(back.data(), static_cast<int>(n), wide.data(), static_cast<int>(wide.size()), TRUE) ==
+             CSTR_EQUAL;
+}
+
 }  // namespace
 
 std::string PluginPath(const std::string& path, std::string& why) {
@@ -69,9 +91,11 @@ std::string PluginPath(const std::string& path, std::string& why) {
     return {};
   }
   full.resize(n);
-  // Part by part: each that the code page cannot spell goes by its short name.
+  // Part by part: each that the code page cannot spell goes by its short
+  // name, read from its own folder's listing; the others keep their long
+  // names, which lead to one file each.
   std::string result;
-  std::size_t start = 0;
+  std::size_t start = 0, shortenedUpTo = 0, shortenedAnsi = 0;
   while (start <= full.size()) {
     std::size_t end = full.find_first_of(L"\\/", start);
     if (end == std::wstring::npos) end = full.size();
@@ -85,23 +109,28 @@ std::string PluginPath(const std::string& path, std::string& why) {
               (end == full.size() ? std::string("no such file") : "the folder " + Utf8(part) + " does not exist");
         return {};
       }
-      DWORD m = GetShortPathNameW(upTo.c_str(), nullptr, 0);
-      std::wstring shortPath(m, L'\0');
-      m = m ? GetShortPathNameW(upTo.c_str(), shortPath.data(), m) : 0;
-      shortPath.resize(m);
-      const std::size_t cut = shortPath.find_last_of(L"\\/");
-      const std::wstring shortPart = cut == std::wstring::npos ? shortPath : shortPath.substr(cut + 1);
-      if (m == 0 || shortPart == part || !Ansi(shortPart, spelt)) {
+      WIN32_FIND_DATAW found{};
+      const HANDLE h = FindFirstFileW(upTo.c_str(), &found);
+      if (h != INVALID_HANDLE_VALUE) FindClose(h);
+      if (h == INVALID_HANDLE_VALUE || found.cAlternateFileName[0] == L'\0' || !Ansi(found.cAlternateFileName, spelt)) {
         why = path + ": the system's code page cannot spell " +
               (end == full.size() ? std::string("this name") : "the folder " + Utf8(part)) +
               ", and it has no short (8.3) name to go by";
         return {};
       }
+      shortenedUpTo = end;
+      shortenedAnsi = result.size() + spelt.size();
     }
     result += spelt;
     if (end == full.size()) break;
     result += '\\';
     start = end + 1;
+  }
+  // Where short names are made up rather than kept (Wine hashes them), two
+  // names in a folder can share one, which then leads to either.
+  if (shortenedUpTo != 0 && !LeadsBothWays(full.substr(0, shortenedUpTo), result.substr(0, shortenedAnsi))) {
+    why = path + ": the system's code page cannot spell it, and its short (8.3) name leads to another file";
+    return {};
   }
   return result;
 }

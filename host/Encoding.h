@@ -11,7 +11,7 @@
 // A path as the plug-in can open it: on Windows made full, in the ANSI code
 // page, each part the code page cannot spell replaced by its short (8.3)
 // name. Empty, with why set (naming the path as given), when a part can be
-// neither spelt nor shortened.
+// neither spelt nor shortened, or its short name leads to another file.
 std::string PluginPath(const std::string& path, std::string& why);
 
 // A book named on the command line: as it is told (its path, or
