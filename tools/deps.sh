@@ -9,7 +9,7 @@
 #
 # 32-bit Wine (and with it the i386 architecture) is asked for only where
 # this machine executes 32-bit code (tools/can-run-32bit; FB2PACK_RUN_32BIT
-# forces the answer); elsewhere the full-system emulator that runs it. A
+# forces the answer); elsewhere, when asked, the full-system emulator that runs it. A
 # package index that fails to download is retried and then let be: only a
 # failed install is fatal. When 32-bit Wine or the emulator alone cannot be
 # installed, the rest is, and tools/test-all runs the 32-bit Windows tests with
@@ -41,9 +41,9 @@ if [ -z "${1:-}" ]; then
     # be installed (tools/wine32-userland).
     wine32="wine32:i386"
     want="$want debootstrap"
-  else
+  elif [ "${FB2PACK_WIN32_EMULATOR:-}" = yes ]; then
     # Where the kernel refuses 32-bit code, 32-bit Wine runs in a full-system
-    # emulator (tools/wine32-vm, tools/test-all).
+    # emulator when asked (tools/wine32-vm, tools/test-all).
     want="$want qemu-system-x86"
   fi
 fi
