@@ -98,8 +98,11 @@ class HostCase(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="fb2pack-cli-")
         os.chmod(self.dir, 0o755)
+        # A cleanup, so that those a test adds (a Wine server of its own prefix
+        # there, which is found by that prefix) run before the folder goes.
+        self.addCleanup(self.remove_folder)
 
-    def tearDown(self):
+    def remove_folder(self):
         for root, dirs, _ in os.walk(self.dir):
             for d in dirs:
                 os.chmod(os.path.join(root, d), 0o755)
